@@ -1,0 +1,80 @@
+// System services: the program's directory, processes, the shell, message
+// boxes, the message queue and registry texts. Each reaches the platform
+// through a seam (ShellHost, UiHost, RegistryApi) so handlers run in host tests.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "runtime/value.h"
+
+namespace tavrel {
+
+using WindowHandle = std::uintptr_t;  // an HWND, 0 for none
+
+// Directory of the program's executable, without a trailing backslash.
+Text RunDirectory();
+
+// Starts the command line as given. Window modes: 1 hidden, 2 normal,
+// 3 minimised and active, 4 maximised, 5 normal without activation,
+// 6 minimised with the next window activated (clamped to 1..6).
+// wait: block until the process ends; otherwise wait at most 1000 ms for it
+// to become idle. False when the process could not be started.
+Logical RunProgram(TextView commandLine, std::optional<Logical> wait = std::nullopt,
+                   std::optional<std::int32_t> windowMode = std::nullopt);
+
+void OpenWebPage(TextView address);
+
+// Buttons returned: OK 0, Cancel 1, Abort 2, Retry 3, Ignore 4, Yes 5, No 6.
+// Adds the task-modal bit unless the system-modal bit is set.
+std::int32_t ShowMessageBox(TextView message, std::uint32_t flags, std::optional<TextView> title = std::nullopt,
+                            std::optional<WindowHandle> owner = std::nullopt);
+
+void ProcessEvents();
+
+// Root codes: 1 HKCR, 2 HKCC, 3 HKCU, 4 HKLM, 5 HKU, any other HKCU. The part
+// after the last backslash is the value name.
+Text ReadRegistryText(std::int32_t rootCode, TextView path, std::optional<TextView> defaultText = std::nullopt);
+
+// The Windows "SW_" value of a RunProgram window mode.
+std::int32_t ShowCommandOfWindowMode(std::optional<std::int32_t> windowMode);
+// The button number ShowMessageBox returns for a platform button id
+// (IDOK 1 .. IDNO 7); -1 for anything else.
+std::int32_t ButtonNumberOfId(std::int32_t id);
+// Flags actually passed to the platform: task-modal added unless system-modal.
+std::uint32_t EffectiveMessageBoxFlags(std::uint32_t flags);
+
+// The platform behind the process and shell services.
+class ShellHost {
+ public:
+  virtual ~ShellHost() = default;
+  virtual Text ExecutableDirectory() = 0;
+  // showCommand is a Windows SW_ value.
+  virtual bool StartProcess(const Text& commandLine, std::int32_t showCommand, bool wait) = 0;
+  virtual void OpenWithShell(const Text& address) = 0;
+};
+
+// The platform behind message boxes and the message queue; the real window
+// system or the headless window model.
+class MessageHost {
+ public:
+  virtual ~MessageHost() = default;
+  // Returns the platform button id (IDOK = 1 ...), flags already effective.
+  virtual std::int32_t MessageBox(const Text& message, std::uint32_t flags, const Text& title,
+                                  WindowHandle owner) = 0;
+  virtual void ProcessEvents() = 0;
+};
+
+// The hosts in use. Start-up (or a test) installs them; the platform's
+// default is used until then.
+ShellHost& CurrentShellHost();
+MessageHost& CurrentMessageHost();
+void InstallShellHost(ShellHost* host);      // nullptr restores the default
+void InstallMessageHost(MessageHost* host);  // nullptr restores the default
+
+namespace platform {
+ShellHost& DefaultShellHost();
+MessageHost& DefaultMessageHost();
+}  // namespace platform
+
+}  // namespace tavrel

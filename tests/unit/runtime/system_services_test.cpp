@@ -1,0 +1,93 @@
+#include "runtime/system.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "runtime/program_end.h"
+
+namespace tavrel {
+namespace {
+
+TEST(RunProgram, WindowModesMapToShowCommands) {
+  struct Row {
+    std::optional<std::int32_t> mode;
+    std::int32_t show;
+  };
+  const Row rows[] = {{std::nullopt, 1}, {1, 0}, {2, 1}, {3, 2}, {4, 3}, {5, 4}, {6, 7}, {0, 0}, {-5, 0}, {7, 7}, {100, 7}};
+  for (const auto& r : rows) EXPECT_EQ(ShowCommandOfWindowMode(r.mode), r.show) << r.mode.value_or(-999);
+}
+
+TEST(ShowMessageBox, ButtonNumbersAndModality) {
+  const std::pair<std::int32_t, std::int32_t> ids[] = {{1, 0}, {2, 1}, {3, 2}, {4, 3}, {5, 4}, {6, 5}, {7, 6}, {0, -1}, {8, -1}};
+  for (auto [id, number] : ids) EXPECT_EQ(ButtonNumberOfId(id), number) << id;
+
+  EXPECT_EQ(EffectiveMessageBoxFlags(0), 0x2000u);
+  EXPECT_EQ(EffectiveMessageBoxFlags(64), 0x2040u);
+  EXPECT_EQ(EffectiveMessageBoxFlags(0x1000 | 16), 0x1010u);  // system-modal stays as it is
+  EXPECT_EQ(EffectiveMessageBoxFlags(0x2000 | 48), 0x2030u);
+}
+
+class RecordingMessages final : public MessageHost {
+ public:
+  struct Call {
+    Text message;
+    std::uint32_t flags;
+    Text title;
+  };
+  std::vector<Call> calls;
+  std::int32_t answer = 1;
+  std::int32_t MessageBox(const Text& m, std::uint32_t f, const Text& t, WindowHandle) override {
+    calls.push_back({m, f, t});
+    return answer;
+  }
+  void ProcessEvents() override {}
+};
+
+TEST(ShowMessageBox, DefaultTitleAndGivenTitle) {
+  RecordingMessages rec;
+  InstallMessageHost(&rec);
+  rec.answer = 6;  // IDYES
+  EXPECT_EQ(ShowMessageBox("JDK环境变量配置成功", 64), 5);
+  EXPECT_EQ(ShowMessageBox("本地目录已有此文件  ", 48, TextView("友情提醒")), 5);
+  EXPECT_EQ(ShowMessageBox("x", 0, TextView("")), 5);
+  InstallMessageHost(nullptr);
+  ASSERT_EQ(rec.calls.size(), 3u);
+  EXPECT_EQ(rec.calls[0].title, "信息：");
+  EXPECT_EQ(rec.calls[0].flags, 0x2040u);
+  EXPECT_EQ(rec.calls[1].title, "友情提醒");
+  EXPECT_EQ(rec.calls[1].message, "本地目录已有此文件  ");
+  EXPECT_EQ(rec.calls[2].title, "");  // a given empty title is not the default
+}
+
+std::vector<int>& EndLog() {
+  static std::vector<int> log;
+  return log;
+}
+void EndA(std::int32_t place) { EndLog().push_back(100 + place); }
+void EndB(std::int32_t place) { EndLog().push_back(200 + place); }
+
+TEST(ProgramEnd, RoutinesRunOnceInOrderOfRegistration) {
+  EXPECT_EXIT(
+      {
+        OnProgramEnd(&EndB);
+        OnProgramEnd(&EndA);
+        OnProgramEnd(&EndB);  // a second registration is ignored
+        RunProgramEndSequence();
+        RunProgramEndSequence();  // the sequence runs once
+        std::_Exit(EndLog() == std::vector<int>({200, 101}) ? 7 : 1);
+      },
+      ::testing::ExitedWithCode(7), "");
+}
+
+TEST(ProgramEnd, ExitProgramRunsRoutinesThenEndsWithTheCode) {
+  EXPECT_EXIT(
+      {
+        OnProgramEnd(+[](std::int32_t) { std::fputs("routine ran", stderr); });
+        ExitProgram(3);
+      },
+      ::testing::ExitedWithCode(3), "routine ran");
+}
+
+}  // namespace
+}  // namespace tavrel
