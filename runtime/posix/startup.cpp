@@ -1,0 +1,15 @@
+#include "runtime/startup.h"
+
+#include <unistd.h>
+
+#include "runtime/system.h"
+
+namespace tavrel {
+
+void StartRuntime() {
+  if (chdir(RunDirectory().c_str()) != 0) {
+    // The program keeps the directory it was started in.
+  }
+}
+
+}  // namespace tavrel
