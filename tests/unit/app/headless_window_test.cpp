@@ -1,0 +1,69 @@
+#include "app/headless/headless_window.h"
+
+#include <gtest/gtest.h>
+
+#include "app/main_window_ids.h"
+#include "runtime/system.h"
+
+namespace tavrel::app::headless {
+namespace {
+
+class HeadlessWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window.Install();
+    window.Create(/*fireCreated=*/false);
+  }
+  HeadlessWindow window;
+};
+
+TEST_F(HeadlessWindowTest, StartsAsDescribed) {
+  EXPECT_EQ(window.Caption(ctl::kGroupSystem), "系统环境");
+  EXPECT_EQ(window.Caption(ctl::kSuperButton), "刷新");
+  EXPECT_EQ(window.Caption(ctl::kInstallButton), "安装");
+  EXPECT_EQ(window.Caption(ctl::kJavaVersion), "");
+  EXPECT_EQ(window.Caption(ctl::kPercentLabel), "");
+  EXPECT_EQ(window.Int(ctl::kProgressBar, prop::kProgressVisible), 0);
+  EXPECT_EQ(window.Int(ctl::kPercentLabel, tavrel::prop::kVisible), 1);
+  EXPECT_EQ(window.Int(ctl::kProgressBar, prop::kProgressMaximum), 100);
+  EXPECT_EQ(window.Int(ctl::kReleaseBox, prop::kComboSelection), -1);
+  EXPECT_TRUE(window.ComboItems(ctl::kReleaseBox).empty());
+  EXPECT_EQ(window.Int(ctl::kTimer, prop::kTimerInterval), 0);
+  EXPECT_FALSE(window.Tick(ctl::kTimer));  // interval 0: the timer does not fire
+}
+
+TEST_F(HeadlessWindowTest, ControlServicesReachTheModel) {
+  SetControlProperty(kMainWindow, ctl::kJavaVersion, prop::kLabelCaption, "1.8");
+  EXPECT_EQ(GetControlProperty(kMainWindow, ctl::kJavaVersion, prop::kLabelCaption).AsText(), "1.8");
+  // Another window identifier addresses nothing.
+  EXPECT_EQ(GetControlProperty(0x52010002, ctl::kJavaVersion, prop::kLabelCaption).AsText(), "0");
+
+  EXPECT_EQ(ComboInsertItem(kMainWindow, ctl::kReleaseBox, 0, "Java 8u271"), 0);
+  EXPECT_EQ(ComboInsertItem(kMainWindow, ctl::kReleaseBox, 1, "Java 11.0.9"), 1);
+  EXPECT_EQ(ComboInsertItem(kMainWindow, ctl::kReleaseBox, -1, "x"), -1);
+  EXPECT_EQ(ComboInsertItem(kMainWindow, ctl::kReleaseBox, 5, "x"), -1);
+  EXPECT_EQ(window.ComboItems(ctl::kReleaseBox), (std::vector<Text>{"Java 8u271", "Java 11.0.9"}));
+  EXPECT_EQ(window.Int(ctl::kReleaseBox, prop::kComboSelection), -1);
+  window.SelectItem(ctl::kReleaseBox, 1);
+  EXPECT_EQ(window.Int(ctl::kReleaseBox, prop::kComboSelection), 1);
+  window.SelectItem(ctl::kReleaseBox, 7);
+  EXPECT_EQ(window.Int(ctl::kReleaseBox, prop::kComboSelection), -1);
+
+  SetControlProperty(kMainWindow, ctl::kProgressBar, prop::kProgressPosition, 150);
+  EXPECT_EQ(window.Int(ctl::kProgressBar, prop::kProgressPosition), 100);
+}
+
+TEST_F(HeadlessWindowTest, MessageBoxesAreRecordedAndAnswered) {
+  window.AnswerMessageBoxesWith([](const MessageBoxCall& call) { return (call.flags & 0x30) == 0x30 ? 7 : 1; });
+  EXPECT_EQ(ShowMessageBox("JDK环境变量配置失败", 16), 0);
+  EXPECT_EQ(ShowMessageBox("本地目录已有此文件  ", 48, TextView("友情提醒")), 6);
+  auto boxes = window.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].message, "JDK环境变量配置失败");
+  EXPECT_EQ(boxes[0].title, "信息：");
+  EXPECT_EQ(boxes[0].flags, 0x2010u);
+  EXPECT_EQ(boxes[1].title, "友情提醒");
+}
+
+}  // namespace
+}  // namespace tavrel::app::headless
