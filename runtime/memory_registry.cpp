@@ -270,7 +270,7 @@ void MemoryRegistry::RemoveKeyTree(std::uint32_t root, TextView path, View view)
   std::erase_if(parent->subkeys, [&](const auto& entry) { return entry.second == node; });
 }
 
-void MemoryRegistry::SetEnvironmentVariable(TextView name, TextView value) {
+void MemoryRegistry::SetVariableForExpansion(TextView name, TextView value) {
   std::lock_guard lock(mutex_);
   environment_[Fold(name)] = {Text(name), Text(value)};
 }

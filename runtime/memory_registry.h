@@ -76,7 +76,7 @@ class MemoryRegistry final : public RegistryApi {
   void RemoveKeyTree(std::uint32_t root, TextView path, View view = View::kProcessDefault);
 
   // Variables that ExpandEnvironmentStrings substitutes.
-  void SetEnvironmentVariable(TextView name, TextView value);
+  void SetVariableForExpansion(TextView name, TextView value);
 
   std::vector<Call> Calls() const;
   void ClearCalls();

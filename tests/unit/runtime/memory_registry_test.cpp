@@ -198,8 +198,8 @@ TEST(MemoryRegistry, CurrentConfigIsTheHardwareProfileKey) {
 
 TEST(MemoryRegistry, ExpandsKnownReferencesOnly) {
   MemoryRegistry reg;
-  reg.SetEnvironmentVariable("SystemRoot", "C:\\windows");
-  reg.SetEnvironmentVariable("JAVA_HOME", "C:\\jdk");
+  reg.SetVariableForExpansion("SystemRoot", "C:\\windows");
+  reg.SetVariableForExpansion("JAVA_HOME", "C:\\jdk");
   struct Row {
     const char* in;
     const char* out;
