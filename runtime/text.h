@@ -28,7 +28,9 @@ Text CharFromCode(std::int32_t byteValue);
 // The byte at a 1-based position as a signed value; 0 outside the text.
 std::int32_t CharCode(TextView text, std::optional<std::int32_t> position = std::nullopt);
 
-// 1-based position of the first occurrence at or after start, or -1.
+// 1-based position of the first occurrence at or after start, or -1. A start
+// on the second byte of a character moves on to the next character; an empty
+// sought is found at the first place searched.
 std::int32_t FindText(TextView text, TextView sought, std::optional<std::int32_t> start = std::nullopt,
                       std::optional<Logical> ignoreCase = std::nullopt);
 // 1-based position of the last occurrence lying wholly within the first
@@ -41,11 +43,12 @@ Text ToLower(TextView text);
 // Removes ASCII spaces and the full-width space (0xA1 0xA1) at both ends.
 Text TrimSpaces(TextView text);
 // Replaces occurrences of sought; by default all of them, ignoring ASCII case.
+// A negative count means all, like a left-out one.
 Text ReplaceText(TextView text, TextView sought, std::optional<TextView> replacement = std::nullopt,
                  std::optional<std::int32_t> start = std::nullopt, std::optional<std::int32_t> count = std::nullopt,
                  std::optional<Logical> caseSensitive = std::nullopt);
 // Splits on the separator (default ","); a trailing separator adds no empty
-// element; an empty text gives no elements.
+// element; an empty text gives no elements. A negative maximum means no limit.
 Array<Text> SplitText(TextView text, std::optional<TextView> separator = std::nullopt,
                       std::optional<std::int32_t> maxCount = std::nullopt);
 Text SpaceText(std::int32_t n);
