@@ -44,9 +44,9 @@ TEST(ByteSets, LengthConcatAndCuts) {
 
 template <class T>
 void Put(ByteSet& bytes, T value) {
-  std::uint8_t raw[sizeof(T)];
-  std::memcpy(raw, &value, sizeof(T));
-  bytes.insert(bytes.end(), raw, raw + sizeof(T));
+  const std::size_t at = bytes.size();
+  bytes.resize(at + sizeof(T));
+  std::memcpy(bytes.data() + at, &value, sizeof(T));
 }
 
 TEST(ByteSetValue, ReadsEachKindAndAdvancesThePosition) {
