@@ -13,8 +13,10 @@ unsigned char ByteAt(TextView text, std::size_t i) { return static_cast<unsigned
 
 char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// sought fits in text from i.
 bool MatchesAt(TextView text, std::size_t i, TextView sought, bool ignoreCase) {
-  if (!ignoreCase) return text.compare(i, sought.size(), sought) == 0;
+  if (sought.empty()) return true;
+  if (!ignoreCase) return text[i] == sought[0] && std::memcmp(text.data() + i, sought.data(), sought.size()) == 0;
   for (std::size_t k = 0; k < sought.size(); ++k)
     if (FoldAscii(text[i + k]) != FoldAscii(sought[k])) return false;
   return true;
@@ -119,9 +121,21 @@ std::int32_t FindText(TextView text, TextView sought, std::optional<std::int32_t
   // The empty text occurs at the first place searched, as long as there is one.
   if (m == 0) return from < n ? static_cast<std::int32_t>(from + 1) : -1;
   const bool fold = ignoreCase.value_or(0) != 0;
-  for (std::size_t i = from; i + m <= n; i += CharWidthAt(text, i))
-    if (MatchesAt(text, i, sought, fold)) return static_cast<std::int32_t>(i + 1);
-  return -1;
+  if (fold) {
+    for (std::size_t i = from; i + m <= n; i += CharWidthAt(text, i))
+      if (MatchesAt(text, i, sought, true)) return static_cast<std::int32_t>(i + 1);
+    return -1;
+  }
+  // Byte search for candidates; the character walk only checks that a
+  // candidate starts a character, and never goes back.
+  std::size_t charStart = from;
+  for (std::size_t candidate = from;;) {
+    candidate = text.find(sought, candidate);
+    if (candidate == TextView::npos) return -1;
+    while (charStart < candidate) charStart += CharWidthAt(text, charStart);
+    if (charStart == candidate) return static_cast<std::int32_t>(candidate + 1);
+    candidate = charStart;
+  }
 }
 
 std::int32_t FindTextLast(TextView text, TextView sought, std::optional<std::int32_t> end,

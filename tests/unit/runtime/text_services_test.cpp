@@ -166,6 +166,9 @@ TEST(FindText, NeverMatchesOnTheSecondByteOfACharacter) {
       {"\xB0\xB0\xB0" "a", "a", 1, nullopt, -1},
       {"\xB0\xB0\xB0" "aa", "a", 4, nullopt, 5},
       {"z\xB0\xB0\xB0" "a", "a", 2, nullopt, -1},
+      {"\xB0" "aa", "a", nullopt, nullopt, 3},
+      {"\xB0" "abab", "ab", nullopt, nullopt, 4},
+      {"\xB0" "abab", "AB", nullopt, 1, 4},
       // The lone lead byte at the very end is still a place to match.
       {"a\xB0", "\xB0", nullopt, nullopt, 2},
   };
