@@ -1,12 +1,17 @@
 #include "web/wininet_api.h"
 
+#include <atomic>
+
 namespace tavrel {
 namespace {
-WinInetApi* installed = nullptr;
+std::atomic<WinInetApi*> g_installed{nullptr};
 }  // namespace
 
-WinInetApi& CurrentWinInetApi() { return installed ? *installed : platform::DefaultWinInetApi(); }
+WinInetApi& CurrentWinInetApi() {
+  WinInetApi* api = g_installed.load();
+  return api ? *api : platform::DefaultWinInetApi();
+}
 
-void InstallWinInetApi(WinInetApi* api) { installed = api; }
+void InstallWinInetApi(WinInetApi* api) { g_installed.store(api); }
 
 }  // namespace tavrel

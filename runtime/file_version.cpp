@@ -1,0 +1,78 @@
+#include "runtime/file_version.h"
+
+#include <atomic>
+#include <cstdio>
+
+#include "runtime/text.h"
+
+namespace tavrel {
+namespace {
+
+std::atomic<VersionResourceApi*> g_installed{nullptr};
+
+constexpr std::int32_t kFieldLimit = 255;
+// The code read when the file lists no translation.
+constexpr TextView kFallbackTranslation = "040904E4";
+
+// At most kFieldLimit bytes, never cutting a two-byte character in half.
+Text Limited(const Text& value) {
+  std::size_t end = 0;
+  while (end < value.size()) {
+    const std::size_t next = end + CharWidthAt(value, end);
+    if (next > static_cast<std::size_t>(kFieldLimit)) break;
+    end = next;
+  }
+  return value.substr(0, end);
+}
+
+}  // namespace
+
+VersionResourceApi& CurrentVersionResourceApi() {
+  VersionResourceApi* api = g_installed.load();
+  return api ? *api : platform::DefaultVersionResourceApi();
+}
+
+void InstallVersionResourceApi(VersionResourceApi* api) { g_installed.store(api); }
+
+Text TranslationCode(std::uint32_t translation) {
+  char code[9];
+  std::snprintf(code, sizeof code, "%04x%04x", static_cast<unsigned>(translation & 0xFFFF),
+                static_cast<unsigned>(translation >> 16));
+  return code;
+}
+
+Logical ReadFileVersionInfo(TextView path, FileVersionInfo& info) {
+  info = FileVersionInfo{};
+  VersionResourceApi& api = CurrentVersionResourceApi();
+  const ByteSet resource = api.Load(Text(path));
+  if (resource.empty()) return 0;
+
+  Text code(kFallbackTranslation);
+  const std::vector<std::uint32_t> translations = api.QueryTranslations(resource);
+  if (!translations.empty()) {
+    code = TranslationCode(translations.front());
+    Text names;
+    for (std::size_t i = 0; i < translations.size(); ++i) {
+      if (i > 0) names += ", ";
+      names += api.LanguageName(translations[i] & 0xFFFF);
+    }
+    info.languages = Limited(names);
+  }
+
+  const auto read = [&](const char* name) {
+    return Limited(api.QueryText(resource, ConcatText({"\\StringFileInfo\\", code, "\\", name})).value_or(Text()));
+  };
+  info.fileVersion = read("FileVersion");
+  info.companyName = read("CompanyName");
+  info.fileDescription = read("FileDescription");
+  info.internalName = read("InternalName");
+  info.legalCopyright = read("LegalCopyright");
+  info.legalTrademarks = read("LegalTrademarks");
+  info.originalFilename = read("OriginalFilename");
+  info.productName = read("ProductName");
+  info.productVersion = read("ProductVersion");
+  info.comments = read("Comments");
+  return 1;
+}
+
+}  // namespace tavrel
