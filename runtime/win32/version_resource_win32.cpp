@@ -43,8 +43,10 @@ class SystemVersionResources final : public VersionResourceApi {
 
   Text LanguageName(std::uint32_t languageId) override {
     char name[256] = {};
-    const DWORD length = VerLanguageNameA(languageId, name, sizeof name);
-    return Text(name, length < sizeof name ? length : strnlen(name, sizeof name));
+    // The count returned is not the same on every system (with or without
+    // the terminator); the text ends at its zero.
+    VerLanguageNameA(languageId, name, sizeof name - 1);
+    return Text(name, strnlen(name, sizeof name));
   }
 };
 

@@ -1,0 +1,36 @@
+// A loopback HTTP(S) server for Windows tests under Wine. The server is a
+// host Python program (Wine starts host programs given by their Unix path);
+// it listens on 127.0.0.1 on a free port and is stopped by its PID.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tavrel::testing {
+
+class LoopbackServer {
+ public:
+  // answer: the body of every path the server has no special meaning for.
+  LoopbackServer(bool tls, const std::string& answer = "");
+  ~LoopbackServer();
+  LoopbackServer(const LoopbackServer&) = delete;
+  LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+  bool Running() const { return port_ != 0; }
+  std::uint16_t Port() const { return port_; }
+  // "http://127.0.0.1:PORT" or "https://127.0.0.1:PORT".
+  std::string Origin() const;
+  // "127.0.0.1:PORT", as a host setting that carries its port.
+  std::string HostAndPort() const;
+
+ private:
+  bool tls_;
+  std::string readyFile_;  // Unix path
+  std::uint16_t port_ = 0;
+  long pid_ = 0;
+};
+
+// A loopback port on which nothing listens (bound once, then released).
+std::uint16_t UnusedLoopbackPort();
+
+}  // namespace tavrel::testing
