@@ -149,14 +149,18 @@ void MainWindow::CreateControl(Child& child) {
 
   switch (c.type) {
     case ControlType::ComboBox: {
-      // The closed box keeps the described height: the selection field is
-      // the height less the edges.
-      RECT wr{};
-      ::GetWindowRect(child.hwnd, &wr);
+      // The closed box keeps the described height. The selection field's
+      // height is what can be set; measure and correct, since not every
+      // implementation reads back the height it was given.
       LRESULT field = ::SendMessageW(child.hwnd, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
-      int edges = (wr.bottom - wr.top) - static_cast<int>(field);
-      if (field > 0 && edges > 0 && r.height > edges)
-        ::SendMessageW(child.hwnd, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), r.height - edges);
+      for (int attempt = 0; attempt < 3 && field > 0; ++attempt) {
+        RECT wr{};
+        ::GetWindowRect(child.hwnd, &wr);
+        int off = r.height - (wr.bottom - wr.top);
+        if (off == 0 || field + off < 1) break;
+        field += off;
+        ::SendMessageW(child.hwnd, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+      }
       break;
     }
     case ControlType::ProcessBar:

@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "runtime/registry_api.h"
+#include "runtime/system.h"
+#include "tests/support/test_paths.h"
+#include "tests/support/win32/child_process.h"
+#include "tests/support/win32/dialog_watcher.h"
+
+namespace tavrel {
+namespace {
+
+using testing::TempPath;
+using testing::TestProgram;
+
+bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+TEST(RunProgram, WithWaitReturnsAfterTheProcessEnded) {
+  std::string marker = TempPath("wait.marker");
+  std::remove(marker.c_str());
+  EXPECT_EQ(RunProgram(TestProgram("runtime_child") + " sleep 300 " + marker, 1), 1);
+  EXPECT_TRUE(Exists(marker));
+}
+
+TEST(RunProgram, WithoutWaitReturnsWhileTheProcessRuns) {
+  std::string marker = TempPath("nowait.marker");
+  std::remove(marker.c_str());
+  EXPECT_EQ(RunProgram(TestProgram("runtime_child") + " sleep 3000 " + marker), 1);
+  EXPECT_FALSE(Exists(marker));  // a console child never becomes idle: at most 1 s was waited
+  for (int i = 0; i < 100 && !Exists(marker); ++i) ::Sleep(100);
+  EXPECT_TRUE(Exists(marker));
+}
+
+TEST(RunProgram, FailsForAMissingProgram) {
+  EXPECT_EQ(RunProgram("Z:\\no\\such\\program.exe"), 0);
+  EXPECT_EQ(RunProgram(""), 0);
+}
+
+TEST(RunDirectory, IsTheExecutablesFolderWithoutTrailingBackslash) {
+  char path[MAX_PATH] = {};
+  ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string expected(path);
+  expected.resize(expected.find_last_of('\\'));
+  EXPECT_EQ(RunDirectory(), expected);
+}
+
+TEST(ShowMessageBox, ReturnsTheButtonNumberAndIsTaskModal) {
+  struct Row {
+    UINT flags;
+    int button;
+    std::int32_t expected;
+  };
+  for (Row r : {Row{0, IDOK, 0}, Row{MB_OKCANCEL, IDCANCEL, 1}, Row{MB_YESNO | 64, IDYES, 5}, Row{MB_YESNO, IDNO, 6}}) {
+    testing::DialogWatcher watcher(::GetCurrentProcessId(), r.button);
+    EXPECT_EQ(ShowMessageBox("发现新版本，请到官方网站下载！", r.flags), r.expected);
+    auto seen = watcher.Seen();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].title, L"信息：");
+    EXPECT_EQ(seen[0].text, L"发现新版本，请到官方网站下载！");
+  }
+}
+
+class RegistryTextTest : public ::testing::Test {
+ protected:
+  static constexpr const char* kKey = "Software\\TavrelTest\\RegistryText";
+  void SetUp() override {
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);
+    auto set = [&](const char* name, DWORD type, const void* data, DWORD size) {
+      ::RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    };
+    set("plain", REG_SZ, "C:\\Java\\jdk", 12);
+    set("expand", REG_EXPAND_SZ, "%SystemRoot%\\x", 15);
+    DWORD number = 7;
+    set("number", REG_DWORD, &number, 4);
+    set("\xD6\xD0", REG_SZ, "gbk name", 9);  // a value named with a GBK character
+    ::RegCloseKey(key);
+  }
+  void TearDown() override { ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\TavrelTest"); }
+};
+
+TEST_F(RegistryTextTest, ReadsTextValuesByRootCode) {
+  char root[MAX_PATH] = {};
+  ::GetEnvironmentVariableA("SystemRoot", root, MAX_PATH);
+  const std::string base = std::string(kKey) + "\\";
+  struct Row {
+    std::int32_t rootCode;
+    std::string path;
+    std::optional<TextView> fallback;
+    std::string expected;
+  };
+  const Row rows[] = {
+      {3, base + "plain", std::nullopt, "C:\\Java\\jdk"},
+      {9, base + "plain", std::nullopt, "C:\\Java\\jdk"},  // any other code is the current user
+      {3, base + "expand", std::nullopt, std::string(root) + "\\x"},
+      {3, base + "number", std::nullopt, ""},
+      {3, base + "number", TextView("dflt"), "dflt"},
+      {3, base + "missing", std::nullopt, ""},
+      {3, base + "missing", TextView("dflt"), "dflt"},
+      {4, base + "plain", std::nullopt, ""},  // not under the local machine
+      {3, base + "\xD6\xD0", std::nullopt, "gbk name"},
+  };
+  for (const Row& r : rows) EXPECT_EQ(ReadRegistryText(r.rootCode, r.path, r.fallback), r.expected) << r.path;
+  EXPECT_NE(ReadRegistryText(4, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\CurrentBuild"), "");
+}
+
+}  // namespace
+}  // namespace tavrel
