@@ -1,11 +1,12 @@
 // Without a Windows registry the host build starts from an empty in-memory
-// one, set up as a 64-bit system seen by the 32-bit program.
+// one. It stands for a 32-bit system, as the host's system facts report no
+// WOW64 layer.
 #include "runtime/memory_registry.h"
 
 namespace tavrel::platform {
 
 RegistryApi& DefaultRegistryApi() {
-  static MemoryRegistry registry;
+  static MemoryRegistry registry(MemoryRegistry::Options{.system64 = false, .process64 = false});
   return registry;
 }
 
