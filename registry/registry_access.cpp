@@ -1,0 +1,302 @@
+#include "registry/registry_access.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "runtime/system_facts.h"
+#include "runtime/text.h"
+
+namespace tavrel::registry {
+namespace {
+
+constexpr std::uint32_t kClosedRoot = 0xFFFFFFFFu;
+constexpr const char* kHardwareProfile = "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current";
+
+RegistryApi& Api() { return CurrentRegistryApi(); }
+
+bool IsStringType(std::int32_t type) {
+  return type == regtype::kSz || type == regtype::kExpandSz || type == regtype::kMultiSz;
+}
+
+}  // namespace
+
+std::int64_t HexToInt64(TextView text) {
+  std::uint64_t value = 0;
+  int digits = 0;
+  for (std::size_t i = text.size(); i-- > 0 && digits < 16;) {
+    char c = text[i];
+    std::uint64_t digit;
+    if (c >= '0' && c <= '9')
+      digit = static_cast<std::uint64_t>(c - '0');
+    else if (c >= 'A' && c <= 'F')
+      digit = static_cast<std::uint64_t>(c - 'A' + 10);
+    else if (c >= 'a' && c <= 'f')
+      digit = static_cast<std::uint64_t>(c - 'a' + 10);
+    else
+      continue;
+    value |= digit << (4 * digits++);
+  }
+  return static_cast<std::int64_t>(value);
+}
+
+RegistryAccess::RegistryAccess() {
+  // A 32-bit program on 64-bit Windows reads the 64-bit view, where the
+  // system's own software is registered; a 64-bit build is there already.
+  view64_ = sizeof(void*) == 8 || CurrentSystemFactsApi().RunsUnderWow64();
+}
+
+RegistryAccess::~RegistryAccess() { CloseKey(); }
+
+RegistryAccess::RegistryAccess(RegistryAccess&& other) noexcept
+    : view64_(other.view64_),
+      lastError_(other.lastError_),
+      hKey_(std::exchange(other.hKey_, 0)),
+      isOpen_(std::exchange(other.isOpen_, false)),
+      openRoot_(std::exchange(other.openRoot_, kClosedRoot)),
+      openPath_(std::exchange(other.openPath_, Text())) {}
+
+RegistryAccess& RegistryAccess::operator=(RegistryAccess&& other) noexcept {
+  if (this != &other) {
+    CloseKey();
+    view64_ = other.view64_;
+    lastError_ = other.lastError_;
+    hKey_ = std::exchange(other.hKey_, 0);
+    isOpen_ = std::exchange(other.isOpen_, false);
+    openRoot_ = std::exchange(other.openRoot_, kClosedRoot);
+    openPath_ = std::exchange(other.openPath_, Text());
+  }
+  return *this;
+}
+
+std::uint32_t RegistryAccess::Mask() const {
+  return regsam::kAllAccess | (view64_ ? regsam::kWow64_64 : regsam::kWow64_32);
+}
+
+bool RegistryAccess::IsOpenOn(std::uint32_t root, TextView path) const {
+  return isOpen_ && openRoot_ == root && openPath_ == path;
+}
+
+bool RegistryAccess::EnsureOpen(std::uint32_t root, TextView path) {
+  return IsOpenOn(root, path) || OpenKey(root, path) != -1;
+}
+
+void RegistryAccess::Forget() {
+  isOpen_ = false;
+  openPath_.clear();
+  openRoot_ = kClosedRoot;
+}
+
+void RegistryAccess::Use64BitView() {
+  // The open key belongs to the other view: give it up so that no later
+  // call reuses it, without disturbing LastError.
+  if (isOpen_) Api().CloseKey(hKey_);
+  Forget();
+  view64_ = true;
+}
+
+void RegistryAccess::Use32BitView() {
+  if (isOpen_) Api().CloseKey(hKey_);
+  Forget();
+  view64_ = false;
+}
+
+std::int32_t RegistryAccess::CloseKey() {
+  if (!isOpen_) return -1;
+  lastError_ = Api().CloseKey(hKey_);
+  Forget();
+  return lastError_;
+}
+
+std::intptr_t RegistryAccess::OpenKey(std::uint32_t root, TextView path) { return Open(root, path, false); }
+
+std::intptr_t RegistryAccess::OpenOrCreateKey(std::uint32_t root, TextView path) { return Open(root, path, true); }
+
+std::intptr_t RegistryAccess::Open(std::uint32_t root, TextView path, bool create) {
+  if (IsOpenOn(root, path)) return static_cast<std::intptr_t>(hKey_);
+  CloseKey();
+  RegistryApi& api = Api();
+  const std::uint32_t mask = Mask();
+  const Text subKey(path);
+  RegKey key = 0;
+  // Keys made here are ordinary, lasting keys, under every root.
+  auto openUnder = [&](RegKey parent) {
+    std::uint32_t disposition = 0;
+    return create ? api.CreateKeyEx(parent, subKey.c_str(), 0, mask, &key, &disposition)
+                  : api.OpenKeyEx(parent, subKey.c_str(), 0, mask, &key);
+  };
+
+  if (root == kHkeyCurrentUser) {
+    RegKey user = 0;
+    lastError_ = api.OpenCurrentUser(mask, &user);
+    if (lastError_ == regerr::kSuccess) {
+      lastError_ = openUnder(user);
+      api.CloseKey(user);
+    }
+  } else if (root == kHkeyCurrentConfig) {
+    RegKey profile = 0;
+    lastError_ = api.OpenKeyEx(RootKey(kHkeyLocalMachine), kHardwareProfile, 0, mask, &profile);
+    if (lastError_ == regerr::kSuccess) {
+      lastError_ = openUnder(profile);
+      api.CloseKey(profile);
+    }
+  } else {
+    lastError_ = openUnder(RootKey(root));
+  }
+  if (lastError_ != regerr::kSuccess) return -1;
+  hKey_ = key;
+  isOpen_ = true;
+  openRoot_ = root;
+  openPath_ = subKey;
+  return static_cast<std::intptr_t>(hKey_);
+}
+
+std::int32_t RegistryAccess::EnumSubkeys(std::uint32_t root, TextView path, Array<Text>& names) {
+  if (!EnsureOpen(root, path)) return lastError_;
+  names = Array<Text>();
+  char buffer[256];
+  for (std::uint32_t index = 0;; ++index) {
+    lastError_ = Api().EnumKey(hKey_, index, buffer, sizeof buffer);
+    if (lastError_ != regerr::kSuccess) break;
+    names.Append(Text(buffer));
+  }
+  if (lastError_ == regerr::kNoMoreItems) lastError_ = regerr::kSuccess;
+  if (names.Empty() && lastError_ != regerr::kSuccess) return lastError_;
+  return names.Count();
+}
+
+std::int32_t RegistryAccess::EnumValues(std::uint32_t root, TextView path, Array<RegistryValue>& values) {
+  if (!EnsureOpen(root, path)) return lastError_;
+  values = Array<RegistryValue>();
+  RegistryApi& api = Api();
+  char name[256];
+  for (std::uint32_t index = 0;; ++index) {
+    std::uint32_t nameSize = sizeof name, type = 0, dataSize = 0;
+    api.EnumValue(hKey_, index, name, &nameSize, &type, nullptr, &dataSize);
+    ByteSet data(dataSize, 0);
+    std::uint8_t none = 0;
+    nameSize = sizeof name;
+    lastError_ = api.EnumValue(hKey_, index, name, &nameSize, &type, data.empty() ? &none : data.data(), &dataSize);
+    if (lastError_ != regerr::kSuccess) break;
+    data.resize(std::min<std::size_t>(data.size(), dataSize));
+    values.Append(RegistryValue{Text(name, nameSize), std::move(data), static_cast<std::int32_t>(type)});
+  }
+  if (lastError_ == regerr::kNoMoreItems) lastError_ = regerr::kSuccess;
+  return values.Count();
+}
+
+Logical RegistryAccess::KeyExists(std::uint32_t root, TextView path) {
+  RegistryApi& api = Api();
+  const Text subKey(path);
+  RegKey temporary = 0;
+  std::uint32_t mask = regsam::kRead | (view64_ ? regsam::kWow64_64 : regsam::kWow64_32);
+  if (api.OpenKeyEx(RootKey(root), subKey.c_str(), 0, mask, &temporary) != regerr::kSuccess) return 0;
+  api.CloseKey(temporary);
+  return 1;
+}
+
+std::int32_t RegistryAccess::ReadValue(std::uint32_t root, TextView path, TextView valueName, RegistryValue& record) {
+  if (!EnsureOpen(root, path)) return lastError_;
+  RegistryApi& api = Api();
+  const Text name(valueName);
+  std::uint32_t type = 0, size = 0;
+  std::uint8_t probe = 0;
+  lastError_ = api.QueryValueEx(hKey_, name.c_str(), &type, &probe, &size);
+  if (lastError_ == regerr::kSuccess || lastError_ == regerr::kMoreData) record.type = static_cast<std::int32_t>(type);
+  if (lastError_ == regerr::kMoreData) {
+    record.data.assign(size, 0);
+    lastError_ = api.QueryValueEx(hKey_, name.c_str(), &type, record.data.data(), &size);
+    if (lastError_ == regerr::kSuccess) {
+      record.type = static_cast<std::int32_t>(type);
+      record.data.resize(std::min<std::size_t>(record.data.size(), size));
+      if (!record.data.empty()) record.data.pop_back();
+    }
+  }
+  return lastError_;
+}
+
+std::int32_t RegistryAccess::WriteBytesValue(std::uint32_t root, TextView path, TextView valueName,
+                                             const ByteSet& data, std::int32_t type, bool create) {
+  if (type != 1 && type != 2 && type != 3 && type != 7) return -1;
+  if (create) {
+    CloseKey();  // always reopen, creating what is missing
+    if (OpenOrCreateKey(root, path) == -1) return lastError_;
+  } else if (!EnsureOpen(root, path)) {
+    return lastError_;
+  }
+  // Strings are stored with their terminating zero; binary data exactly as
+  // given.
+  ByteSet stored = data;
+  if (IsStringType(type)) stored.push_back(0);
+  const Text name(valueName);
+  std::uint8_t none = 0;
+  lastError_ = Api().SetValueEx(hKey_, name.c_str(), static_cast<std::uint32_t>(type),
+                                stored.empty() ? &none : stored.data(), static_cast<std::uint32_t>(stored.size()));
+  return lastError_;
+}
+
+std::int32_t RegistryAccess::WriteIntegerValue(std::uint32_t root, TextView path, TextView valueName,
+                                               std::int64_t value, std::int32_t type, bool create) {
+  if (type != 4 && type != 5 && type != 11) return -1;
+  if (create) {
+    CloseKey();
+    if (OpenOrCreateKey(root, path) == -1) return lastError_;
+  } else if (!EnsureOpen(root, path)) {
+    return lastError_;
+  }
+  const auto bits = static_cast<std::uint64_t>(value);
+  const std::size_t width = type == 11 ? 8 : 4;
+  std::uint8_t bytes[8];
+  for (std::size_t i = 0; i < width; ++i) bytes[i] = static_cast<std::uint8_t>(bits >> (8 * i));
+  // REG_DWORD_BIG_ENDIAN means what it says: readers take the first byte as
+  // the highest.
+  if (type == 5) std::reverse(bytes, bytes + 4);
+  const Text name(valueName);
+  lastError_ = Api().SetValueEx(hKey_, name.c_str(), static_cast<std::uint32_t>(type), bytes,
+                                static_cast<std::uint32_t>(width));
+  return lastError_;
+}
+
+Logical RegistryAccess::WriteQwordFromHex(std::uint32_t root, TextView path, TextView valueName, TextView hexText) {
+  if (OpenKey(root, path) == -1 && OpenOrCreateKey(root, path) == -1) return 0;
+  ByteSet bytes;
+  for (std::size_t end = hexText.size(); end > 0;) {
+    std::size_t start = end >= 2 ? end - 2 : 0;
+    bytes.push_back(static_cast<std::uint8_t>(HexToInt64(hexText.substr(start, end - start)) & 0xFF));
+    end = start;
+  }
+  PadBytes(bytes, 8);
+  const Text name(valueName);
+  lastError_ = Api().SetValueEx(hKey_, name.c_str(), regtype::kQword, bytes.data(), 8);
+  return lastError_ == regerr::kSuccess ? 1 : 0;
+}
+
+void RegistryAccess::PadBytes(ByteSet& bytes, std::int32_t length) {
+  if (length > 0 && bytes.size() < static_cast<std::size_t>(length)) bytes.resize(static_cast<std::size_t>(length), 0);
+}
+
+std::int32_t RegistryAccess::DeleteValue(std::uint32_t root, TextView path, TextView valueName) {
+  if (!EnsureOpen(root, path)) return lastError_;
+  const Text name(valueName);
+  lastError_ = Api().DeleteValue(hKey_, name.c_str());
+  return lastError_;
+}
+
+std::int32_t RegistryAccess::DeleteKey(std::uint32_t root, TextView path) {
+  // The last backslash that starts a character: a trail byte may be 0x5C.
+  std::int32_t cut = FindTextLast(path, "\\");
+  TextView parent = cut == -1 ? TextView() : path.substr(0, static_cast<std::size_t>(cut - 1));
+  const Text child(cut == -1 ? path : path.substr(static_cast<std::size_t>(cut)));
+  if (OpenKey(root, parent) == -1) return lastError_;
+  lastError_ = Api().DeleteKey(hKey_, child.c_str());
+  return lastError_;
+}
+
+Text RegistryAccess::TypeName(std::int32_t type) {
+  static constexpr const char* kNames[] = {"REG_SZ", "REG_EXPAND_SZ", "REG_BINARY", "REG_DWORD",
+                                           "REG_DWORD_BIG_ENDIAN", "REG_LINK", "REG_MULTI_SZ",
+                                           "REG_RESOURCE_LIST", "NULL", "NULL", "REG_QWORD"};
+  if (type < 1 || type > 11) return "键值非法";
+  return kNames[type - 1];
+}
+
+}  // namespace tavrel::registry
