@@ -1,5 +1,9 @@
 #include "runtime/fatal.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
 #include "runtime/program_end.h"
 
 namespace tavrel {
@@ -23,10 +27,31 @@ void FatalError(FatalCode code) {
     case FatalCode::ArrayIndexBelowOne: FatalError("数组成员引用下标必须大于等于1");
     case FatalCode::StackChanged: FatalError("调用DLL命令后发现堆栈错误");
     case FatalCode::BadValueKind: FatalError("“欲取出数据的类型”参数值无效");
-    case FatalCode::OutOfMemory: FatalError("分配 0 字节内存失败!");
+    case FatalCode::OutOfMemory: FatalOutOfMemory(0);
     case FatalCode::ExportNotFound: break;
   }
   FatalError("未知错误");
 }
 
+void FatalOutOfMemory(std::size_t size) {
+  char message[64];
+  std::snprintf(message, sizeof message, "分配 %lld 字节内存失败!", static_cast<long long>(size));
+  FatalError(message);
+}
+
 }  // namespace tavrel
+
+// Every allocation of the program comes from here, so that running out of
+// memory is the runtime's fatal error with the size asked for, as for any
+// other block, and never an exception thrown through a service.
+void* operator new(std::size_t size) {
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  tavrel::FatalOutOfMemory(size);
+}
+void* operator new[](std::size_t size) { return ::operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size ? size : 1); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size ? size : 1); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }

@@ -2,6 +2,8 @@
 // exit code -1, without the end-of-program routines.
 #pragma once
 
+#include <cstddef>
+
 #include "runtime/value.h"
 
 namespace tavrel {
@@ -20,6 +22,9 @@ enum class FatalCode {
 };
 
 [[noreturn]] void FatalError(FatalCode code);
+
+// "分配 %d 字节内存失败!" with the size asked for.
+[[noreturn]] void FatalOutOfMemory(std::size_t size);
 
 namespace platform {
 // Shows the fatal-error box and ends the process with -1. Implemented per platform.

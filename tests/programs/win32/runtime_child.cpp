@@ -8,6 +8,7 @@
 //                           result for a 5-character string
 //   sleep MS MARKER         sleeps, then writes MARKER and exits with 3
 //   exit-program MARKER     registers the routine, then ExitProgram(4)
+//   out-of-memory X         asks for more memory than a process can have
 #include <windows.h>
 #include <oleauto.h>
 
@@ -66,6 +67,12 @@ int main(int argc, char** argv) {
   if (mode == "exit-program") {
     tavrel::OnProgramEnd(&WriteMarker);
     tavrel::ExitProgram(4);
+  }
+  if (mode == "out-of-memory") {
+    volatile std::size_t size = static_cast<std::size_t>(-1) / 2 - 16;
+    volatile char* p = new char[size];
+    p[0] = 1;
+    return 0;
   }
   return 2;
 }

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "runtime/fatal.h"
 #include "runtime/program_end.h"
 
 namespace tavrel {
@@ -88,6 +89,43 @@ TEST(ProgramEnd, ExitProgramRunsRoutinesThenEndsWithTheCode) {
       },
       ::testing::ExitedWithCode(3), "routine ran");
 }
+
+}  // namespace
+}  // namespace tavrel
+
+namespace tavrel {
+namespace {
+
+// On Windows a fatal error waits for its box to be closed; the Windows
+// suite covers that path with a watcher that answers it.
+#ifndef _WIN32
+TEST(FatalError, RunsNoEndRoutineAndEndsWithMinusOne) {
+  EXPECT_EXIT(
+      {
+        OnProgramEnd(+[](std::int32_t) { std::fputs("routine ran", stderr); });
+        FatalError("数组成员引用下标超出定义范围");
+      },
+      ::testing::ExitedWithCode(255), "运行时出错!数组成员引用下标超出定义范围");
+}
+
+TEST(FatalError, ArrayIndexesAreCheckedAndOneBased) {
+  Array<int> a(std::vector<int>{10, 20});
+  EXPECT_EQ(a[1], 10);
+  EXPECT_EQ(a[2], 20);
+  EXPECT_EXIT(a[3], ::testing::ExitedWithCode(255), "数组成员引用下标超出定义范围");
+  EXPECT_EXIT(a[0], ::testing::ExitedWithCode(255), "数组成员引用下标必须大于等于1");
+}
+
+TEST(FatalError, RunningOutOfMemoryNamesTheSize) {
+  EXPECT_EXIT(
+      {
+        std::size_t huge = static_cast<std::size_t>(-1) / 2;
+        volatile char* p = new char[huge];
+        p[0] = 1;
+      },
+      ::testing::ExitedWithCode(255), "分配 [0-9]+ 字节内存失败!");
+}
+#endif
 
 }  // namespace
 }  // namespace tavrel

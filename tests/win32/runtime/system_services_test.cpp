@@ -108,3 +108,52 @@ TEST_F(RegistryTextTest, ReadsTextValuesByRootCode) {
 
 }  // namespace
 }  // namespace tavrel
+
+namespace tavrel {
+namespace {
+
+LRESULT CALLBACK CountingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_APP) ++*reinterpret_cast<int*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  return ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+TEST(ProcessEvents, DispatchesWaitingMessagesAndLeavesQuit) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = &CountingProc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"TavrelProcessEventsTest";
+  ::RegisterClassW(&wc);
+  HWND hwnd = ::CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 10, 10, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  ASSERT_NE(hwnd, nullptr);
+  int count = 0;
+  ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&count));
+  ::PostMessageW(hwnd, WM_APP, 0, 0);
+  ::PostMessageW(hwnd, WM_APP, 0, 0);
+  ProcessEvents();
+  EXPECT_EQ(count, 2);
+
+  ::PostQuitMessage(5);
+  ::PostMessageW(hwnd, WM_APP, 0, 0);
+  ProcessEvents();
+  MSG msg;
+  ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));  // still there for the loop
+  EXPECT_EQ(msg.wParam, 5u);
+  ::DestroyWindow(hwnd);
+}
+
+TEST(FatalError, OutOfMemoryShowsTheSizeInTheErrorBox) {
+  testing::ChildProcess child(TestProgram("runtime_child") + " out-of-memory x");
+  ASSERT_TRUE(child.Valid());
+  testing::DialogWatcher watcher(child.Id());
+  auto code = child.Wait(20000);
+  if (!code) child.Kill();
+  EXPECT_EQ(code, std::optional<DWORD>(0xFFFFFFFFu));
+  auto seen = watcher.Seen();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].title, L"错误");
+  EXPECT_EQ(seen[0].text.rfind(L"运行时出错!分配 ", 0), 0u);
+  EXPECT_NE(seen[0].text.find(L" 字节内存失败!"), std::wstring::npos);
+}
+
+}  // namespace
+}  // namespace tavrel
