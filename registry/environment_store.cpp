@@ -1,0 +1,66 @@
+#include "registry/environment_store.h"
+
+#include "registry/process_environment.h"
+#include "registry/stored_environment.h"
+#include "runtime/system.h"
+#include "runtime/text.h"
+
+namespace tavrel::registry {
+namespace {
+
+bool IsUser(std::optional<Logical> user) { return user.value_or(0) != 0; }
+
+}  // namespace
+
+Text EnvironmentStore::GetVariable(std::optional<Logical> user, TextView name) {
+  std::optional<Text> stored = OpenStoredEnvironment(IsUser(user))->Read(name);
+  if (stored && !stored->empty()) return *stored;
+  return platform::ProcessVariable(name).value_or(Text());
+}
+
+Logical EnvironmentStore::SetVariable(std::optional<Logical> user, TextView name, TextView value) {
+  return OpenStoredEnvironment(IsUser(user))->Write(name, value) ? 1 : 0;
+}
+
+Logical EnvironmentStore::RemoveVariable(std::optional<Logical> user, TextView name) {
+  return OpenStoredEnvironment(IsUser(user))->Remove(name) ? 1 : 0;
+}
+
+std::int32_t EnvironmentStore::CountVariables(std::optional<Logical> user) {
+  return OpenStoredEnvironment(IsUser(user))->Count();
+}
+
+std::int32_t EnvironmentStore::ListVariables(std::optional<Logical> user, Array<Text>& list) {
+  bool listed = OpenStoredEnvironment(IsUser(user))->List([&list](Text entry) {
+    list.Append(std::move(entry));
+    ProcessEvents();
+  });
+  return listed ? list.Count() : -1;
+}
+
+std::optional<Text> EnvironmentStore::ReadStoredVariable(std::optional<Logical> user, TextView name) {
+  // Straight from the registry, whatever serves the other calls: only there
+  // can a missing value be told from an empty one, and the text is whole.
+  return RegistryEnvironment(IsUser(user)).Read(name);
+}
+
+std::int32_t EnvironmentStore::CommandLineArguments(Array<Text>& list) {
+  list = Array<Text>(platform::CommandLineArguments());
+  return list.Count();
+}
+
+Text EnvironmentStore::CurrentDirectory() { return platform::CurrentDirectory(); }
+
+Text EnvironmentStore::ProgramPath(std::optional<Logical> fullPath) {
+  Text path = platform::ProgramFile();
+  if (fullPath.value_or(0) != 0) return path;
+  // The part after the last separator that starts a character.
+  std::int32_t cut = -1;
+  for (TextView separator : {"\\", "/", ":"}) cut = std::max(cut, FindTextLast(path, separator));
+  Text file = cut == -1 ? path : path.substr(static_cast<std::size_t>(cut));
+  return file;
+}
+
+Text EnvironmentStore::CommandInterpreter() { return platform::ProcessVariable("COMSPEC").value_or(Text()); }
+
+}  // namespace tavrel::registry

@@ -1,0 +1,40 @@
+// Reads and changes the persistent environment variables of Windows, the
+// machine-wide ("system") set or the current user's, so that a change
+// reaches future processes and not only this one; and answers a few
+// questions about the running process.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "runtime/value.h"
+
+namespace tavrel::registry {
+
+class EnvironmentStore {
+ public:
+  // user: true for the user's set; false or left out for the system set.
+  // The stored text, or when that is empty the process's own value.
+  Text GetVariable(std::optional<Logical> user, TextView name);
+  Logical SetVariable(std::optional<Logical> user, TextView name, TextView value);
+  Logical RemoveVariable(std::optional<Logical> user, TextView name);
+  // -1 when the set cannot be read.
+  std::int32_t CountVariables(std::optional<Logical> user);
+  // Appends one "NAME=value" text per variable, keeping window messages
+  // flowing; the number of texts the list then holds, or -1.
+  std::int32_t ListVariables(std::optional<Logical> user, Array<Text>& list);
+
+  // The stored text exactly as kept (unexpanded, uncut), without any
+  // fallback to the process; nothing when it is missing or unreadable.
+  std::optional<Text> ReadStoredVariable(std::optional<Logical> user, TextView name);
+
+  // The arguments after the program's path; the emptied list gets them.
+  std::int32_t CommandLineArguments(Array<Text>& list);
+  Text CurrentDirectory();
+  // The whole path, or only the file name with its extension.
+  Text ProgramPath(std::optional<Logical> fullPath);
+  // The process variable COMSPEC.
+  Text CommandInterpreter();
+};
+
+}  // namespace tavrel::registry
