@@ -9,10 +9,6 @@
 #include "tests/support/recording_broadcast.h"
 #include "tests/support/scoped_registry.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace tavrel::registry {
 namespace {
 
@@ -31,7 +27,7 @@ constexpr std::uint32_t kHkcu = kHkeyCurrentUser;
 
 void SetProcessVariable(const char* name, const char* value) {
 #ifdef _WIN32
-  ::SetEnvironmentVariableA(name, value);
+  ::_putenv_s(name, value ? value : "");  // an empty value removes the variable
 #else
   if (value)
     ::setenv(name, value, 1);
