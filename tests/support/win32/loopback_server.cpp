@@ -20,16 +20,6 @@ std::string WindowsPathOf(const std::string& unixPath) {
   return path;
 }
 
-std::string Hex(const std::string& bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned char c : bytes) {
-    hex += digits[c >> 4];
-    hex += digits[c & 15];
-  }
-  return hex;
-}
-
 // Starts a host program by its Unix command line. Wine hands it to the host
 // and does not wait for it; the program reports itself through files.
 bool StartHostProgram(const std::string& commandLine) {
@@ -50,17 +40,19 @@ bool FileExists(const std::string& windowsPath) {
 
 }  // namespace
 
-LoopbackServer::LoopbackServer(bool tls, const std::string& answer) : tls_(tls) {
+LoopbackServer::LoopbackServer(bool tls) : tls_(tls) {
   static std::atomic<int> counter{0};
   const std::string folder = BinaryDir() + "/tests/servers";
   CreateDirectoryA(WindowsPathOf(BinaryDir() + "/tests").c_str(), nullptr);
   CreateDirectoryA(WindowsPathOf(folder).c_str(), nullptr);
-  readyFile_ = folder + "/server-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) + ".ready";
+  const std::string name = folder + "/server-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
+  readyFile_ = name + ".ready";
+  answerFile_ = name + ".answer";
   DeleteFileA(WindowsPathOf(readyFile_).c_str());
+  if (!SetAnswer("")) return;
 
   std::string command = std::string(kPython) + " " + SourceDir() + "/tests/support/servers/loopback_http.py --ready " +
-                        readyFile_ + (tls ? " --tls" : "");
-  if (!answer.empty()) command += " --answer-hex " + Hex(answer);
+                        readyFile_ + " --answer-file " + answerFile_ + (tls ? " --tls" : "");
   if (!StartHostProgram(command)) return;
 
   // Making a certificate and starting Python take a moment.
@@ -81,6 +73,13 @@ LoopbackServer::~LoopbackServer() {
   // The server removes its ready file as it ends.
   const std::string ready = WindowsPathOf(readyFile_);
   for (int waited = 0; waited < 5000 && FileExists(ready); waited += 20) Sleep(20);
+  DeleteFileA(WindowsPathOf(answerFile_).c_str());
+}
+
+bool LoopbackServer::SetAnswer(const std::string& answer) {
+  std::ofstream out(WindowsPathOf(answerFile_), std::ios::binary | std::ios::trunc);
+  out.write(answer.data(), static_cast<std::streamsize>(answer.size()));
+  return static_cast<bool>(out);
 }
 
 std::string LoopbackServer::Origin() const { return std::string(tls_ ? "https://" : "http://") + HostAndPort(); }

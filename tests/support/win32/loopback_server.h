@@ -10,8 +10,7 @@ namespace tavrel::testing {
 
 class LoopbackServer {
  public:
-  // answer: the body of every path the server has no special meaning for.
-  LoopbackServer(bool tls, const std::string& answer = "");
+  explicit LoopbackServer(bool tls);
   ~LoopbackServer();
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;
@@ -22,10 +21,14 @@ class LoopbackServer {
   std::string Origin() const;
   // "127.0.0.1:PORT", as a host setting that carries its port.
   std::string HostAndPort() const;
+  // The body of every path the server has no special meaning for, from the
+  // next request on (empty until set).
+  bool SetAnswer(const std::string& answer);
 
  private:
   bool tls_;
-  std::string readyFile_;  // Unix path
+  std::string readyFile_;   // Unix paths
+  std::string answerFile_;
   std::uint16_t port_ = 0;
   long pid_ = 0;
 };
