@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app/handlers.h"
+#include "app/settings.h"
 #include "runtime/convert.h"
 #include "runtime/file_version.h"
 #include "runtime/program_end.h"
@@ -41,11 +42,11 @@ void AnnounceNewVersionAndExit(TextView siteAddress) {
   ExitProgram(0);
 }
 
-Text SiteAddressHttps() { return ConcatText({"https://", TAVREL_SITE_HOST}); }
-Text SiteAddressHttp() { return ConcatText({"http://", TAVREL_SITE_HOST}); }
+Text SiteAddressHttps() { return ConcatText({"https://", SiteHost()}); }
+Text SiteAddressHttp() { return ConcatText({"http://", SiteHost()}); }
 
 void CheckForUpdate() {
-  if (NewerVersionAvailable(TAVREL_UPDATE_HOST)) AnnounceNewVersionAndExit(SiteAddressHttps());
+  if (NewerVersionAvailable(UpdateHost())) AnnounceNewVersionAndExit(SiteAddressHttps());
 }
 
 void OpenSiteClicked() { OpenWebPage(SiteAddressHttp()); }

@@ -4,6 +4,7 @@
 
 #include "app/handlers.h"
 #include "app/main_window_ids.h"
+#include "app/settings.h"
 
 namespace tavrel::app {
 namespace {
@@ -14,9 +15,9 @@ constexpr EventBinding kInstallEvents[] = {{kEventPrimary, &DownloadClicked}};
 constexpr EventBinding kTimerEvents[] = {{kEventPrimary, &ProgressTick}};
 constexpr EventBinding kStatusBarEvents[] = {{kEventLeftButtonDown, &OpenSiteClicked}};
 
-constexpr StatusPart kStatusParts[] = {
+const StatusPart kStatusParts[] = {
     {"官方网站", 80},
-    {TAVREL_SITE_HOST, 180},
+    {SiteHost(), 180},
     {"Version", 80},
     {"v0.5", 300},
 };
@@ -27,7 +28,7 @@ constexpr ControlDescription Make(const char* name, ControlType type, ControlId 
                             {},   {}};
 }
 
-constexpr std::array<ControlDescription, 14> MakeControls() {
+std::array<ControlDescription, 14> MakeControls() {
   using enum ControlType;
   std::array<ControlDescription, 14> c{
       Make("分组框1", GroupBox, ctl::kGroupSystem, 0, 8, 8, 616, 144, "系统环境"),
@@ -58,9 +59,9 @@ constexpr std::array<ControlDescription, 14> MakeControls() {
   return c;
 }
 
-constexpr auto kControls = MakeControls();
+const auto kControls = MakeControls();
 
-constexpr WindowDescription kMainWindowDescription{
+const WindowDescription kMainWindowDescription{
     kMainWindow, "Tavrel - Orvane出品", 638, 419, 50, 50,
     /*minimizeBox=*/true, /*maximizeBox=*/false, /*resizable=*/false, kWindowEvents, kControls};
 

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "app/settings.h"
+
 #include <cstdio>
 
 #include "app/handlers.h"
@@ -136,8 +138,7 @@ TEST(UpdateCheck, NoNewerVersionReturnsQuietly) {
   EXPECT_TRUE(shell.opened.empty());
   ASSERT_EQ(web.connects.size(), 1u);
   EXPECT_EQ(web.connects[0].host + ":" + std::to_string(web.connects[0].port),
-            Text(TAVREL_UPDATE_HOST).find(':') == Text::npos ? Text(TAVREL_UPDATE_HOST) + ":443"
-                                                             : Text(TAVREL_UPDATE_HOST));
+            Text(UpdateHost()).find(':') == Text::npos ? Text(UpdateHost()) + ":443" : Text(UpdateHost()));
 }
 
 // Reports the message box on stderr, where the test of a run that ends the
@@ -169,7 +170,7 @@ void RunCheckAnsweredWithOne() {
 }
 
 TEST(UpdateCheckDeathTest, NewerVersionShowsMessageOpensSiteAndEnds) {
-  const std::string opened = "box flags=8256 text-and-title-ok\nopened <https://" TAVREL_SITE_HOST ">\n";
+  const std::string opened = "box flags=8256 text-and-title-ok\nopened <https://" + std::string(SiteHost()) + ">\n";
   EXPECT_EXIT(RunCheckAnsweredWithOne(), ::testing::ExitedWithCode(0), ::testing::HasSubstr(opened));
 }
 
@@ -181,7 +182,8 @@ TEST(OpenSiteClicked, OpensTheSiteOverHttpFromAnyPartOfTheStatusBar) {
   window.Create(false);
   window.PressLeftButton(ctl::kStatusBar);
   OpenSiteClicked();
-  EXPECT_EQ(shell.opened, (std::vector<Text>{"http://" TAVREL_SITE_HOST, "http://" TAVREL_SITE_HOST}));
+  const Text site = Text("http://") + SiteHost();
+  EXPECT_EQ(shell.opened, (std::vector<Text>{site, site}));
   EXPECT_TRUE(window.MessageBoxes().empty());
 }
 

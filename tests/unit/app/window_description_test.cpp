@@ -4,6 +4,7 @@
 
 #include "app/handlers.h"
 #include "app/main_window_ids.h"
+#include "app/settings.h"
 
 namespace tavrel::app {
 namespace {
@@ -78,7 +79,7 @@ TEST(MainWindowDescription, ProgressTimerAndStatusBar) {
 
   const ControlDescription* status = FindControl(w, ctl::kStatusBar);
   ASSERT_EQ(status->parts.size(), 4u);
-  const StatusPart expected[] = {{"官方网站", 80}, {TAVREL_SITE_HOST, 180}, {"Version", 80}, {"v0.5", 300}};
+  const StatusPart expected[] = {{"官方网站", 80}, {app::SiteHost(), 180}, {"Version", 80}, {"v0.5", 300}};
   for (std::size_t i = 0; i < 4; ++i) {
     EXPECT_STREQ(status->parts[i].text, expected[i].text);
     EXPECT_EQ(status->parts[i].width, expected[i].width);

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "app/main_window_ids.h"
+#include "app/settings.h"
 #include "runtime/win32/wide.h"
 #include "tests/support/win32/dialog_watcher.h"
 
@@ -103,7 +104,7 @@ TEST_F(MainWindowTest, StatusBarPartsProgressBarAndReleaseBox) {
     wchar_t buffer[256] = {};
     ::SendMessageW(status, SB_GETTEXTW, i, reinterpret_cast<LPARAM>(buffer));
     if (texts[i]) EXPECT_STREQ(buffer, texts[i]);
-    else EXPECT_EQ(tavrel::win32::GbkFromWide(buffer), TAVREL_SITE_HOST);
+    else EXPECT_EQ(tavrel::win32::GbkFromWide(buffer), SiteHost());
   }
 
   HWND progress = Child(ctl::kProgressBar);

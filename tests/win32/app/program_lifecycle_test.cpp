@@ -7,8 +7,10 @@
 namespace tavrel {
 namespace {
 
+// The program built against loopback servers, so that its start-up never
+// reaches out of this machine.
 std::string ProductPath() {
-  std::string path = "Z:" + testing::BinaryDir() + "/Tavrel.exe";
+  std::string path = "Z:" + testing::BinaryDir() + "/e2e/Tavrel.exe";
   for (char& c : path)
     if (c == '/') c = '\\';
   return path;
