@@ -1,0 +1,70 @@
+// How a download's bytes are shared out among its connections. Plain data
+// with no lock: the task guards it.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace tavrel::download {
+
+// Each connection's receive buffer.
+inline constexpr std::int32_t kBufferBytes = 20480;
+// A block is split only when this much of it is left, so that the half its
+// connection keeps can always take a full buffer.
+inline constexpr std::int32_t kMinSplitBytes = 2 * kBufferBytes;
+
+struct Block {
+  bool inUse = false;
+  bool split = false;  // made by splitting another block
+  std::uint32_t threadId = 0;
+  std::int32_t start = 0;
+  std::int32_t length = 0;
+  std::int32_t done = 0;
+  std::int32_t connection = 0;  // 0 when nobody works on it
+
+  std::int32_t Position() const { return start + done; }
+  std::int32_t End() const { return start + length; }
+  std::int32_t Left() const { return length - done; }
+  bool Complete() const { return done >= length; }
+};
+
+class BlockPlan {
+ public:
+  static constexpr std::int32_t kNone = -1;
+
+  // How many blocks a file of this size is cut into for this many connections.
+  static std::int32_t BlockCount(std::int32_t total, std::int32_t connections);
+
+  BlockPlan() = default;
+  BlockPlan(std::int32_t total, std::int32_t connections);
+
+  std::int32_t Total() const { return total_; }
+  std::int32_t Count() const { return static_cast<std::int32_t>(blocks_.size()); }
+  // Slots kept for the list; grows as blocks are split.
+  std::int32_t Capacity() const { return capacity_; }
+  const Block& At(std::int32_t index) const { return blocks_[static_cast<std::size_t>(index)]; }
+  const std::vector<Block>& Blocks() const { return blocks_; }
+
+  // Gives a block to a connection.
+  void Take(std::int32_t index, std::int32_t connection, std::uint32_t threadId);
+  // The first unfinished block nobody works on, now taken; kNone if none.
+  std::int32_t TakeUnworked(std::int32_t connection, std::uint32_t threadId);
+  // Cuts the block with the most bytes left in two halves and gives the second
+  // to the connection; kNone when no block has kMinSplitBytes left.
+  std::int32_t SplitLargest(std::int32_t connection, std::uint32_t threadId);
+  // The connection lets go of its block (finished or not).
+  void Release(std::int32_t index);
+  // Counts bytes stored into a block; never beyond its length.
+  void AddDone(std::int32_t index, std::int32_t bytes);
+
+  bool HasUnworked() const;
+  std::int64_t Done() const;
+  bool Complete() const;
+
+ private:
+  std::int32_t total_ = 0;
+  std::int32_t capacity_ = 0;
+  std::vector<Block> blocks_;
+};
+
+}  // namespace tavrel::download

@@ -1,0 +1,122 @@
+#include "runtime/download/download.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+
+#include "runtime/download/snapshot.h"
+#include "runtime/download/task.h"
+#include "runtime/download/url.h"
+#include "runtime/program_end.h"
+
+namespace tavrel::download {
+namespace {
+
+std::atomic<std::int32_t> g_retryDelayMs{5000};
+std::atomic<std::int32_t> g_liveTasks{0};
+
+}  // namespace
+
+void SetRetryDelayMs(std::int32_t ms) { g_retryDelayMs.store(std::max<std::int32_t>(ms, 0)); }
+std::int32_t RetryDelayMs() { return g_retryDelayMs.load(); }
+
+Download::Download() { AddRuntimeShutdownHook(&ShutdownDownloadService); }
+
+Download::~Download() {
+  StopDownload(*this);
+  std::vector<std::shared_ptr<Task>> tasks;
+  {
+    std::lock_guard guard(lock_);
+    tasks.swap(tasks_);
+  }
+  for (auto& task : tasks) task->Join();
+}
+
+std::shared_ptr<Task> Download::Current() {
+  std::lock_guard guard(lock_);
+  return current_;
+}
+
+void Download::TaskThreadEnded(Task* task) {
+  {
+    std::lock_guard guard(lock_);
+    if (current_.get() == task) current_.reset();
+    task->threadDone_ = true;
+    --g_liveTasks;
+  }
+  idle_.notify_all();
+}
+
+// Joins the threads of tasks that have ended; the caller holds lock_. Their
+// threads no longer need the lock, so joining under it cannot block them.
+void Download::ReapEndedTasks() {
+  auto ended = std::stable_partition(tasks_.begin(), tasks_.end(), [](const auto& t) { return !t->ThreadDone(); });
+  for (auto it = ended; it != tasks_.end(); ++it) (*it)->Join();
+  tasks_.erase(ended, tasks_.end());
+}
+
+Logical StartDownload(Download& download, const TaskParam& param) {
+  auto url = ParseUrl(param.url);
+  if (!url) return false;
+  std::lock_guard guard(download.lock_);
+  download.ReapEndedTasks();
+  if (download.current_) return false;
+  TaskParam copy = param;
+  copy.mode |= kModeDownload;
+  auto task = std::make_shared<Task>(download, copy, std::move(*url));
+  ++g_liveTasks;
+  if (!task->Launch()) {
+    --g_liveTasks;
+    return false;
+  }
+  download.current_ = task;
+  download.tasks_.push_back(std::move(task));
+  return true;
+}
+
+std::int32_t ReadTransferCounter(Download& download) {
+  auto task = download.Current();
+  return task ? task->TakeTransferCounter() : 0;
+}
+
+Logical GetTaskSnapshot(Download& download, ByteSet& snapshot) {
+  auto task = download.Current();
+  if (!task) return false;
+  snapshot = task->Snapshot();
+  return true;
+}
+
+std::int32_t SnapshotValue(const Download&, const ByteSet& snapshot, std::int32_t item,
+                           std::optional<std::int32_t> block) {
+  return ReadSnapshotItem(snapshot, item, block);
+}
+
+void StopDownload(Download& download) {
+  auto task = download.Current();
+  if (!task) return;
+  task->Stop();
+  {
+    std::lock_guard guard(download.lock_);
+    if (download.current_ == task) download.current_.reset();
+  }
+  download.idle_.notify_all();
+}
+
+bool WaitUntilIdle(Download& download, std::int32_t timeoutMs) {
+  std::unique_lock lock(download.lock_);
+  bool idle = download.idle_.wait_for(lock, std::chrono::milliseconds(std::max<std::int32_t>(timeoutMs, 0)), [&] {
+    return std::all_of(download.tasks_.begin(), download.tasks_.end(), [](const auto& t) { return t->ThreadDone(); });
+  });
+  if (idle) download.ReapEndedTasks();
+  return idle;
+}
+
+bool ChangeTaskFileName(TaskRef task, TextView path) {
+  return task != 0 && reinterpret_cast<Task*>(task)->ChangeFileName(path);
+}
+
+void ShutdownDownloadService() {
+  if (g_liveTasks.load() == 0) platform::NetShutdown();
+}
+
+}  // namespace tavrel::download

@@ -1,0 +1,171 @@
+// POSIX sockets for the download service: non-blocking, waited on with poll
+// in short slices so that a raised stop flag ends any wait promptly.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "runtime/download/platform.h"
+
+namespace tavrel::download::platform {
+namespace {
+
+constexpr int kSliceMs = 50;
+
+using Clock = std::chrono::steady_clock;
+
+// Waits until the socket is ready for the events, the time is up or stop is
+// raised.
+NetStatus WaitFor(int fd, short events, std::int32_t timeoutMs, const StopFlag& stop, int& error) {
+  auto deadline = Clock::now() + std::chrono::milliseconds(std::max<std::int32_t>(timeoutMs, 1));
+  while (true) {
+    if (stop.load(std::memory_order_relaxed)) return NetStatus::kStopped;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return NetStatus::kTimeout;
+    pollfd p{fd, events, 0};
+    int n = ::poll(&p, 1, static_cast<int>(std::min<long long>(left, kSliceMs)));
+    if (n > 0) return NetStatus::kOk;  // errors and hang-ups show in the next call
+    if (n < 0 && errno != EINTR) {
+      error = errno;
+      return NetStatus::kWaitFailed;
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<Endpoint> Resolve(const std::string& host, std::uint16_t port) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  addrinfo* list = nullptr;
+  std::string service = std::to_string(port);
+  std::vector<Endpoint> out;
+  if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0) return out;
+  for (addrinfo* a = list; a; a = a->ai_next) {
+    auto* bytes = reinterpret_cast<const std::uint8_t*>(a->ai_addr);
+    out.push_back(Endpoint{std::vector<std::uint8_t>(bytes, bytes + a->ai_addrlen)});
+  }
+  ::freeaddrinfo(list);
+  // IPv4 first: servers of this kind listen there.
+  std::stable_sort(out.begin(), out.end(), [](const Endpoint& a, const Endpoint& b) {
+    auto family = [](const Endpoint& e) { return reinterpret_cast<const sockaddr*>(e.address.data())->sa_family; };
+    return family(a) == AF_INET && family(b) != AF_INET;
+  });
+  return out;
+}
+
+Socket::Socket(Socket&& other) noexcept : handle_(other.handle_), error_(other.error_) { other.handle_ = -1; }
+
+Socket& Socket::operator=(Socket&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    error_ = other.error_;
+    other.handle_ = -1;
+  }
+  return *this;
+}
+
+bool Socket::IsOpen() const { return handle_ >= 0; }
+
+void Socket::Close() {
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
+  handle_ = -1;
+}
+
+NetStatus Socket::Connect(const Endpoint& endpoint, std::int32_t timeoutMs, const StopFlag& stop) {
+  Close();
+  auto* address = reinterpret_cast<const sockaddr*>(endpoint.address.data());
+  int fd = ::socket(address->sa_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
+  if (fd < 0) {
+    error_ = errno;
+    return NetStatus::kFailed;
+  }
+  handle_ = fd;
+  int one = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  if (::connect(fd, address, static_cast<socklen_t>(endpoint.address.size())) == 0) return NetStatus::kOk;
+  if (errno != EINPROGRESS) {
+    error_ = errno;
+    return NetStatus::kFailed;
+  }
+  NetStatus waited = WaitFor(fd, POLLOUT, timeoutMs, stop, error_);
+  if (waited != NetStatus::kOk) return waited;
+  int soError = 0;
+  socklen_t len = sizeof soError;
+  if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &len) != 0) soError = errno;
+  if (soError != 0) {
+    error_ = soError;
+    return NetStatus::kFailed;
+  }
+  return NetStatus::kOk;
+}
+
+NetStatus Socket::Send(const char* data, std::size_t size, std::int32_t timeoutMs, const StopFlag& stop) {
+  auto deadline = Clock::now() + std::chrono::milliseconds(std::max<std::int32_t>(timeoutMs, 1));
+  std::size_t sent = 0;
+  while (sent < size) {
+    ssize_t n = ::send(static_cast<int>(handle_), data + sent, size - sent, MSG_NOSIGNAL);
+    if (n > 0) {
+      sent += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+      error_ = errno;
+      return NetStatus::kFailed;
+    }
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return NetStatus::kTimeout;
+    NetStatus waited = WaitFor(static_cast<int>(handle_), POLLOUT, static_cast<std::int32_t>(left), stop, error_);
+    if (waited != NetStatus::kOk) return waited;
+  }
+  return NetStatus::kOk;
+}
+
+NetStatus Socket::Receive(char* data, std::size_t size, std::int32_t timeoutMs, const StopFlag& stop,
+                          std::size_t& received) {
+  received = 0;
+  auto deadline = Clock::now() + std::chrono::milliseconds(std::max<std::int32_t>(timeoutMs, 1));
+  while (true) {
+    // Data already waiting is taken without a poll: on a busy transfer most
+    // receives find some.
+    ssize_t n = ::recv(static_cast<int>(handle_), data, size, 0);
+    if (n > 0) {
+      received = static_cast<std::size_t>(n);
+      return NetStatus::kOk;
+    }
+    if (n == 0) return NetStatus::kClosed;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) {
+      error_ = errno;
+      return NetStatus::kFailed;
+    }
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return NetStatus::kTimeout;
+    NetStatus status = WaitFor(static_cast<int>(handle_), POLLIN, static_cast<std::int32_t>(left), stop, error_);
+    if (status != NetStatus::kOk) return status;
+  }
+}
+
+std::string ErrorText(int code) {
+  if (code == 0) return {};
+  char buffer[256];
+  const char* text = ::strerror_r(code, buffer, sizeof buffer);
+  return text ? std::string(text) : std::string();
+}
+
+void NetShutdown() {}
+
+}  // namespace tavrel::download::platform

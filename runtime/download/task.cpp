@@ -1,0 +1,293 @@
+#include "runtime/download/task.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <system_error>
+
+#include "runtime/download/connection.h"
+#include "runtime/download/http_message.h"
+#include "runtime/download/log_text.h"
+#include "runtime/download/messages.h"
+#include "runtime/download/snapshot.h"
+
+namespace tavrel::download {
+
+Task::Task(Download& owner, const TaskParam& param, Url url)
+    : owner_(owner), param_(param), startUrl_(std::move(url)) {}
+
+Task::~Task() {
+  // The owner joins every task thread before letting go of the task; this
+  // only guards against a thread that would hold the last reference itself.
+  if (thread_.joinable()) {
+    if (thread_.get_id() == std::this_thread::get_id())
+      thread_.detach();
+    else
+      thread_.join();
+  }
+}
+
+bool Task::Launch() {
+  try {
+    thread_ = std::thread(&Task::TaskThreadMain, shared_from_this());
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
+}
+
+void Task::Join() {
+  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+}
+
+void Task::Stop() {
+  {
+    std::lock_guard guard(stopLock_);
+    stopping_.store(true);
+  }
+  stopSignal_.notify_all();
+  // Connections see the flag within one socket wait slice; give them the
+  // caller's time to end. The task thread closes the file only once every
+  // connection thread has ended, whatever this wait sees.
+  std::unique_lock lock(queueLock_);
+  connectionsEnded_.wait_for(lock, std::chrono::milliseconds(std::max<std::int32_t>(param_.stopWaitMs, 0)),
+                             [this] { return activeConnections_ == 0; });
+}
+
+ByteSet Task::Snapshot() {
+  std::vector<std::string> texts;
+  std::lock_guard guard(lock_);
+  const Route& r = route_;
+  Url shown = route_.url.hostPart.empty() ? startUrl_ : route_.url;
+  texts = {shown.hostPart, shown.path, r.referer, kUserAgent, r.cookieLine, path_};
+  return EncodeSnapshot(plan_, texts);
+}
+
+bool Task::ChangeFileName(TextView path) {
+  std::lock_guard guard(lock_);
+  if (!askingFileName_) return false;
+  askedFileName_ = std::string(path);
+  return true;
+}
+
+void Task::Push(QueueItem item) {
+  bool wasEmpty;
+  {
+    std::lock_guard guard(queueLock_);
+    wasEmpty = queue_.empty();
+    queue_.push_back(std::move(item));
+  }
+  if (wasEmpty) queueSignal_.notify_one();
+}
+
+void Task::QueueEvent(std::int32_t code, std::int32_t connection, std::int32_t value3, std::int32_t value4) {
+  QueueItem item(QueueItem::Kind::kEvent);
+  item.code = code;
+  item.connection = connection;
+  item.value3 = value3;
+  item.value4 = value4;
+  Push(std::move(item));
+}
+
+void Task::QueueDataReceived(std::int32_t connection, const std::vector<std::int32_t>& counts) {
+  if (counts.empty()) return;
+  bool wasEmpty;
+  {
+    std::lock_guard guard(queueLock_);
+    wasEmpty = queue_.empty();
+    for (std::int32_t n : counts) {
+      QueueItem item(QueueItem::Kind::kEvent);
+      item.code = kDataReceived;
+      item.connection = connection;
+      item.value3 = n;
+      queue_.push_back(std::move(item));
+    }
+  }
+  if (wasEmpty) queueSignal_.notify_one();
+}
+
+void Task::QueueLog(std::int32_t connection, std::int32_t level, std::string text) {
+  if (!param_.logRoutine) return;
+  QueueItem item(QueueItem::Kind::kLog);
+  item.connection = connection;
+  item.value3 = level;
+  item.time = LogTimeText(platform::Now());
+  item.text = std::move(text);
+  Push(std::move(item));
+}
+
+void Task::RequestConnection() { Push(QueueItem(QueueItem::Kind::kOpenConnection)); }
+
+std::int32_t Task::AskFileExists(std::int32_t connection, const std::string& path, std::int32_t existingSize,
+                                 std::int32_t total, std::string& changedPath) {
+  if (!param_.eventRoutine) return kAbandon;
+  {
+    std::lock_guard guard(lock_);
+    askingFileName_ = true;
+    askedFileName_ = path;
+  }
+  std::int32_t answer = param_.eventRoutine(kFileExists, connection, existingSize, total, Ref());
+  std::lock_guard guard(lock_);
+  askingFileName_ = false;
+  changedPath = askedFileName_;
+  return answer;
+}
+
+bool Task::Pause(std::int32_t ms) {
+  std::unique_lock lock(stopLock_);
+  stopSignal_.wait_for(lock, std::chrono::milliseconds(std::max<std::int32_t>(ms, 0)),
+                       [this] { return stopping_.load(); });
+  return !stopping_.load();
+}
+
+std::int32_t Task::ActiveConnections() {
+  std::lock_guard guard(queueLock_);
+  return activeConnections_;
+}
+
+void Task::PublishRoute(const Route& route) {
+  std::lock_guard guard(lock_);
+  route_ = route;
+}
+
+Route Task::CurrentRoute() {
+  std::lock_guard guard(lock_);
+  return route_;
+}
+
+void Task::BeginTransfer(BlockPlan plan, platform::MappedFile file, const std::string& path,
+                         std::int32_t connection, std::uint32_t threadId) {
+  std::lock_guard guard(lock_);
+  plan_ = std::move(plan);
+  file_ = std::move(file);
+  path_ = path;
+  plan_.Take(0, connection, threadId);
+}
+
+std::int32_t Task::TotalSize() {
+  std::lock_guard guard(lock_);
+  return plan_.Total();
+}
+
+std::int32_t Task::Store(std::int32_t block, const std::uint8_t* data, std::int32_t size) {
+  std::uint8_t* target;
+  {
+    std::lock_guard guard(lock_);
+    const Block& b = plan_.At(block);
+    size = std::min(size, b.Left());
+    target = file_.Data() + b.Position();
+  }
+  // The block's bytes beyond its stored count belong to this connection
+  // alone (a split only ever takes from the far half), so the copy needs no
+  // lock; the file stays mapped until every connection thread has ended.
+  if (size > 0) std::memcpy(target, data, static_cast<std::size_t>(size));
+  std::lock_guard guard(lock_);
+  plan_.AddDone(block, size);
+  return size;
+}
+
+Block Task::BlockState(std::int32_t block) {
+  std::lock_guard guard(lock_);
+  return plan_.At(block);
+}
+
+std::int32_t Task::TakeNextBlock(std::int32_t finished, std::int32_t connection, std::uint32_t threadId) {
+  std::lock_guard guard(lock_);
+  plan_.Release(finished);
+  return plan_.TakeUnworked(connection, threadId);
+}
+
+void Task::ReleaseBlock(std::int32_t block) {
+  std::lock_guard guard(lock_);
+  plan_.Release(block);
+}
+
+void Task::MarkBlockThread(std::int32_t block, std::uint32_t threadId) {
+  std::lock_guard guard(lock_);
+  plan_.Take(block, plan_.At(block).connection, threadId);
+}
+
+void Task::OpenConnection(bool first) {
+  if (Stopping()) return;
+  std::int32_t number = lastConnection_ + 1;
+  std::int32_t block = BlockPlan::kNone;
+  if (!first) {
+    std::lock_guard guard(lock_);
+    if (plan_.Count() == 0) return;
+    block = plan_.TakeUnworked(number, 0);
+    if (block == BlockPlan::kNone) block = plan_.SplitLargest(number, 0);
+    if (block == BlockPlan::kNone) return;
+  }
+  {
+    std::lock_guard guard(queueLock_);
+    ++activeConnections_;
+  }
+  try {
+    connections_.emplace(number, std::thread(&Task::ConnectionMain, shared_from_this(), number, block));
+    lastConnection_ = number;
+  } catch (const std::system_error&) {
+    if (block != BlockPlan::kNone) ReleaseBlock(block);
+    std::lock_guard guard(queueLock_);
+    --activeConnections_;
+  }
+}
+
+void Task::ConnectionMain(std::int32_t number, std::int32_t block) {
+  RunConnection(*this, number, block);
+  {
+    std::lock_guard guard(queueLock_);
+    --activeConnections_;
+    QueueItem item(QueueItem::Kind::kConnectionEnded);
+    item.connection = number;
+    queue_.push_back(std::move(item));
+  }
+  queueSignal_.notify_one();
+  connectionsEnded_.notify_all();
+}
+
+void Task::Deliver(const QueueItem& item) {
+  switch (item.kind) {
+    case QueueItem::Kind::kEvent:
+      if (param_.eventRoutine) param_.eventRoutine(item.code, item.connection, item.value3, item.value4, Ref());
+      break;
+    case QueueItem::Kind::kLog:
+      if (param_.logRoutine) param_.logRoutine(item.connection, item.time, item.text, item.value3, Ref());
+      break;
+    case QueueItem::Kind::kOpenConnection:
+      OpenConnection(false);
+      break;
+    case QueueItem::Kind::kConnectionEnded: {
+      auto it = connections_.find(item.connection);
+      if (it != connections_.end()) {
+        it->second.join();
+        connections_.erase(it);
+      }
+      break;
+    }
+  }
+}
+
+void Task::TaskThreadMain() {
+  OpenConnection(true);
+  std::deque<QueueItem> batch;
+  while (!connections_.empty()) {
+    {
+      std::unique_lock lock(queueLock_);
+      queueSignal_.wait(lock, [this] { return !queue_.empty(); });
+      batch.swap(queue_);
+    }
+    for (const QueueItem& item : batch) Deliver(item);
+    batch.clear();
+  }
+  // Every connection thread has ended: nothing can write to the file now.
+  std::int32_t stored;
+  {
+    std::lock_guard guard(lock_);
+    file_.Close();
+    stored = static_cast<std::int32_t>(plan_.Done());
+  }
+  if (param_.eventRoutine) param_.eventRoutine(kTaskEnded, 0, stored, 0, Ref());
+  owner_.TaskThreadEnded(this);
+}
+
+}  // namespace tavrel::download
