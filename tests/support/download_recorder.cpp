@@ -89,7 +89,13 @@ std::string DownloadRecorder::LogText() const {
   std::string out;
   for (const auto& l : logs_) {
     if (l.level == 1 || l.level == 2) continue;  // requests and headers are long
-    out += "[" + std::to_string(l.connection) + "/" + std::to_string(l.level) + "] " + l.text + "\n";
+    out += '[';
+    out += std::to_string(l.connection);
+    out += '/';
+    out += std::to_string(l.level);
+    out += "] ";
+    out += l.text;
+    out += '\n';
   }
   return out;
 }

@@ -4,34 +4,13 @@
 #include <windows.h>
 
 #include "runtime/download/platform.h"
+#include "runtime/win32/handles.h"
 
 namespace tavrel::download::platform {
 namespace {
 
 HANDLE AsHandle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 std::intptr_t AsInt(HANDLE h) { return reinterpret_cast<std::intptr_t>(h); }
-
-// Closes a handle unless it is the "none" value of its kind.
-class OwnedHandle {
- public:
-  explicit OwnedHandle(HANDLE h, HANDLE none) : handle_(h), none_(none) {}
-  ~OwnedHandle() {
-    if (handle_ != none_) ::CloseHandle(handle_);
-  }
-  OwnedHandle(const OwnedHandle&) = delete;
-  OwnedHandle& operator=(const OwnedHandle&) = delete;
-  HANDLE Get() const { return handle_; }
-  bool Valid() const { return handle_ != none_; }
-  HANDLE Release() {
-    HANDLE h = handle_;
-    handle_ = none_;
-    return h;
-  }
-
- private:
-  HANDLE handle_;
-  HANDLE none_;
-};
 
 }  // namespace
 
@@ -62,32 +41,28 @@ MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
 MappedFile MappedFile::CreateNew(const std::string& path, std::int32_t size) {
   MappedFile f;
   if (size < 0) return f;
-  OwnedHandle file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr),
-                   INVALID_HANDLE_VALUE);
-  if (!file.Valid()) return f;
-  auto fail = [&]() {
-    ::CloseHandle(file.Release());
-    ::DeleteFileA(path.c_str());
-    return MappedFile();
-  };
-  void* view = nullptr;
+  win32::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return f;
+  win32::UniqueKernelHandle mapping;
+  win32::UniqueMappedView view;
   if (size > 0) {
     LARGE_INTEGER end;
     end.QuadPart = size;
-    if (!::SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) || !::SetEndOfFile(file.Get())) return fail();
-    HANDLE m = ::CreateFileMappingA(file.Get(), nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(size), nullptr);
-    if (!m) return fail();
-    view = ::MapViewOfFile(m, FILE_MAP_WRITE, 0, 0, static_cast<SIZE_T>(size));
+    bool ok = ::SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.Get());
+    if (ok) mapping.Reset(::CreateFileMappingA(file.Get(), nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(size), nullptr));
+    if (mapping) view.Reset(::MapViewOfFile(mapping.Get(), FILE_MAP_WRITE, 0, 0, static_cast<SIZE_T>(size)));
     if (!view) {
-      ::CloseHandle(m);
-      return fail();
+      mapping.Reset();
+      file.Reset();
+      ::DeleteFileA(path.c_str());  // ours: created above
+      return f;
     }
-    f.mapping_ = AsInt(m);
   }
   f.open_ = true;
-  f.data_ = static_cast<std::uint8_t*>(view);
+  f.data_ = static_cast<std::uint8_t*>(view.Release());
   f.size_ = size;
+  f.mapping_ = mapping ? AsInt(mapping.Release()) : 0;
   f.file_ = AsInt(file.Release());
   return f;
 }

@@ -198,7 +198,8 @@ TEST_F(HttpDownload, FirstAnswersThatFailTheTask) {
     std::string answer;
     std::string log;
   };
-  const std::string longPath = "/" + std::string(1100, 'p');
+  std::string longPath(1101, 'p');
+  longPath[0] = '/';
   const Row rows[] = {
       {"no length", ResponseHead(200) + "body", msg::kNoFileSize},
       {"2 GiB", ResponseHead(200, "Content-Length: 2147483648\r\n"), msg::kNoFileSize},
