@@ -1,10 +1,231 @@
-// JDK installer download. Not built yet: the handlers do nothing.
+#include "app/installer_download.h"
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <system_error>
+
 #include "app/handlers.h"
+#include "app/main_window_ids.h"
+#include "app/settings.h"
+#include "runtime/controls.h"
+#include "runtime/convert.h"
+#include "runtime/program_end.h"
+#include "runtime/system.h"
+#include "runtime/text.h"
+#include "sysinfo/bitness.h"
 
 namespace tavrel::app {
+namespace {
 
-void DownloadClicked() {}
-void ProgressTick() {}
-void CreateProgramState() {}
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+constexpr char kFailedMessage[] = "下载失败";
+
+// How a task ended, as the progress tick sees it.
+enum class Outcome : int { None, Running, Complete, Incomplete };
+
+struct DownloadState {
+  download::Download service;
+  download::TaskParam param;
+  Text lastAddress;
+  Text lastFile;
+  std::atomic<std::int32_t> percent{0};
+  ByteSet lastSnapshot;  // written only by the event routine, on the task thread
+  // The task's size once it has created its file; TaskEnded compares the
+  // bytes stored with it.
+  std::atomic<std::int64_t> totalSize{-1};
+  std::atomic<Outcome> outcome{Outcome::None};
+  // The file the running task writes, kept for the tick that starts it and
+  // for removing it when it did not finish.
+  std::mutex fileLock;
+  Text taskFile;
+};
+
+std::unique_ptr<DownloadState> g_state;
+
+DownloadState& State() {
+  if (!g_state) CreateProgramState();
+  return *g_state;
+}
+
+constexpr InstallerRow kRows[] = {
+    {"/jdk-8u271-windows-x64.exe", "jdk-8u271-windows-x64.exe"},
+    // The 32-bit installer is stored under the x64 name, and started by it.
+    {"/jdk-8u271-windows-i586.exe", "jdk-8u271-windows-x64.exe"},
+    {"/jdk-11.0.9_windows-x64_bin.exe", "jdk-11.0.9_windows-x64_bin.exe"},
+};
+
+Text DownloadFolder() { return ConcatText({RunDirectory(), TextView(&kSeparator, 1), "download"}); }
+
+void RemoveFile(const Text& path) {
+  std::error_code ignored;
+  std::filesystem::remove(std::filesystem::path(path), ignored);
+}
+
+std::int32_t ShowFailure() { return ShowMessageBox(kFailedMessage, 0); }
+
+void StopTimer() { SetControlProperty(kMainWindow, ctl::kTimer, prop::kTimerInterval, 0); }
+
+}  // namespace
+
+void CreateProgramState() {
+  if (g_state) return;
+  g_state = std::make_unique<DownloadState>();
+  OnProgramEnd(&ReleaseProgramState);
+}
+
+void ReleaseProgramState(std::int32_t) {
+  if (!g_state) return;
+  // The task's threads call DownloadEvent, which touches this state: it may
+  // go only once they have ended. A file the stop left unfinished is removed
+  // by TaskEnded like any other unfinished one.
+  download::StopDownload(g_state->service);
+  download::WaitUntilIdle(g_state->service, 60000);
+  g_state.reset();
+}
+
+bool ChooseInstaller(std::int32_t selection, bool system64Bit, InstallerRow* row) {
+  if (selection == 0) {
+    *row = system64Bit ? kRows[0] : kRows[1];
+    return true;
+  }
+  if (selection == 1) {
+    *row = kRows[2];
+    return true;
+  }
+  return false;
+}
+
+std::int32_t DownloadPercent() { return State().percent.load(); }
+
+Logical StartInstallerDownload(TextView address, TextView file, std::int32_t speedLimit, std::int32_t connections) {
+  DownloadState& s = State();
+  s.lastAddress = Text(address);
+  s.lastFile = Text(file);
+  s.percent = 0;
+
+  download::TaskParam& p = s.param;
+  p.mode = download::kModeDownload;
+  p.url = s.lastAddress;
+  p.localPath = s.lastFile;
+  p.connections = connections == 0 ? 5 : connections;
+  p.speedLimit = speedLimit;
+  p.connectTimeoutMs = 5000;
+  p.sendTimeoutMs = 5001;
+  p.receiveTimeoutMs = 10000;
+  p.stopWaitMs = 1000;
+  p.readChunk = 204800;
+  p.logRoutine = [](std::int32_t, const Text&, const Text&, std::int32_t, download::TaskRef) {};
+  p.eventRoutine = &DownloadEvent;
+
+  // Set before the start: the task's first events may come at once.
+  s.totalSize = -1;
+  s.outcome = Outcome::Running;
+  {
+    std::lock_guard guard(s.fileLock);
+    s.taskFile.clear();
+  }
+  Logical started = download::StartDownload(s.service, p);
+  if (started) {
+    std::lock_guard guard(s.fileLock);
+    s.taskFile = s.lastFile;
+  } else {
+    // A refused start leaves whatever task ran before as it was.
+    s.outcome = Outcome::None;
+  }
+  return started;
+}
+
+std::int32_t DownloadEvent(std::int32_t code, std::int32_t, std::int32_t value3, std::int32_t,
+                           download::TaskRef) {
+  DownloadState& s = State();
+  switch (code) {
+    case download::kFileExists:
+      ShowMessageBox("本地目录已有此文件  ", 48, TextView("友情提醒"));
+      return 1;
+    case download::kTransferStarted:
+      // The task has created its file: from here on an unfinished end
+      // leaves a file to remove.
+      s.totalSize = value3;
+      return 1;
+    case download::kDataReceived: {
+      download::ReadTransferCounter(s.service);
+      if (!download::GetTaskSnapshot(s.service, s.lastSnapshot)) return 1;
+      std::int32_t total = download::SnapshotValue(s.service, s.lastSnapshot, 1);
+      std::int32_t stored = download::SnapshotValue(s.service, s.lastSnapshot, 2);
+      // Only a consistent snapshot moves the bar.
+      if (total > 0 && stored >= 0 && stored <= total)
+        s.percent = static_cast<std::int32_t>(TruncateToInteger(static_cast<double>(stored) * 100.0 / total));
+      return 1;
+    }
+    case download::kTaskEnded: {
+      std::int64_t total = s.totalSize.load();
+      bool complete = total > 0 && value3 == total;
+      if (!complete && total >= 0) {
+        // The task made this file and did not finish it: never leave a part
+        // of an installer where the next click would find "a file already
+        // there", or where it could be started.
+        std::lock_guard guard(s.fileLock);
+        RemoveFile(s.taskFile);
+      }
+      s.outcome = complete ? Outcome::Complete : Outcome::Incomplete;
+      return 1;
+    }
+    default: return 1;
+  }
+}
+
+void DownloadClicked() {
+  SetControlProperty(kMainWindow, ctl::kProgressBar, prop::kProgressVisible, true);
+  std::int32_t selection = GetControlProperty(kMainWindow, ctl::kReleaseBox, prop::kComboSelection).AsInt();
+  InstallerRow row{};
+  if (!ChooseInstaller(selection, selection == 0 && sysinfo::IsSystem64Bit() == 1, &row)) return;
+
+  Text folder = DownloadFolder();
+  std::error_code ignored;
+  std::filesystem::create_directory(std::filesystem::path(folder), ignored);
+  Text file = ConcatText({folder, TextView(&kSeparator, 1), row.localName});
+  Text address = ConcatText({"http://", DownloadHost(), ":88", row.serverPath});
+
+  if (StartInstallerDownload(address, file, 0, 0) == 1)
+    SetControlProperty(kMainWindow, ctl::kTimer, prop::kTimerInterval, 1000);
+  else
+    ShowFailure();
+}
+
+void ProgressTick() {
+  DownloadState& s = State();
+  std::int32_t percent = s.percent.load();
+  SetControlProperty(kMainWindow, ctl::kProgressBar, prop::kProgressPosition, percent);
+  SetControlProperty(kMainWindow, ctl::kPercentLabel, prop::kLabelCaption, ConcatText({ToText(percent), "%"}));
+
+  Outcome outcome = s.outcome.load();
+  if (outcome == Outcome::Incomplete) {
+    // A task that ended without every byte is a failed download, not a
+    // percentage to watch for ever.
+    s.outcome = Outcome::None;
+    StopTimer();
+    ShowFailure();
+    return;
+  }
+  // The installer starts once its task has ended with every byte stored and
+  // its file closed, whatever the release box shows by then.
+  if (percent != 100 || outcome != Outcome::Complete) return;
+  s.outcome = Outcome::None;
+  Text file;
+  {
+    std::lock_guard guard(s.fileLock);
+    file = s.taskFile;
+  }
+  StopTimer();
+  // Quoted: an unquoted path with spaces could start another program.
+  RunProgram(ConcatText({"\"", file, "\""}));
+}
 
 }  // namespace tavrel::app

@@ -1,0 +1,36 @@
+// The JDK installer download: the program-wide download state, the routine
+// the download service reports to, and what the handlers share with tests.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/download/download.h"
+#include "runtime/value.h"
+
+namespace tavrel::app {
+
+// Fills the program's task record and starts the task; 1 when it started.
+// connections 0 means 5.
+Logical StartInstallerDownload(TextView address, TextView file, std::int32_t speedLimit, std::int32_t connections);
+
+// The download service's event routine; answers 1 in every case.
+std::int32_t DownloadEvent(std::int32_t code, std::int32_t connection, std::int32_t value3, std::int32_t value4,
+                           download::TaskRef task);
+
+// The progress of the current download, 0..100.
+std::int32_t DownloadPercent();
+
+// The local file for a release selection (0: JDK 8u271, 1: JDK 11.0.9) and
+// the server path, as the installer table gives them; false for any other
+// selection.
+struct InstallerRow {
+  const char* serverPath;
+  const char* localName;
+};
+bool ChooseInstaller(std::int32_t selection, bool system64Bit, InstallerRow* row);
+
+// The download state's clean-up at the end of the program: stops a running
+// task, waits for its threads, removes a file left unfinished.
+void ReleaseProgramState(std::int32_t placeInList);
+
+}  // namespace tavrel::app

@@ -1,0 +1,259 @@
+#include "app/installer_download.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include "app/handlers.h"
+#include "app/headless/headless_window.h"
+#include "app/main_window_ids.h"
+#include "runtime/system.h"
+#include "tests/support/fake_system_facts.h"
+#include "tests/support/loopback_http_server.h"
+
+namespace tavrel::app {
+namespace {
+
+using testing::HttpRequest;
+using testing::LoopbackHttpServer;
+using testing::ServerConnection;
+
+#ifdef _WIN32
+constexpr char kSep = '\\';
+#else
+constexpr char kSep = '/';
+#endif
+
+class RecordingShell final : public ShellHost {
+ public:
+  explicit RecordingShell(Text dir) : dir_(std::move(dir)) {}
+  Text ExecutableDirectory() override { return dir_; }
+  bool StartProcess(const Text& commandLine, std::int32_t, bool) override {
+    std::lock_guard guard(lock_);
+    started_.push_back(commandLine);
+    return true;
+  }
+  void OpenWithShell(const Text&) override {}
+  std::vector<Text> Started() {
+    std::lock_guard guard(lock_);
+    return started_;
+  }
+
+ private:
+  Text dir_;
+  std::mutex lock_;
+  std::vector<Text> started_;
+};
+
+// The installer server: the real port, a loopback host, content per path.
+class InstallerDownloadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Text folder = testing::FreshTestFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    runDir = folder.substr(0, folder.size() - 1);
+    shell = std::make_unique<RecordingShell>(runDir);
+    InstallShellHost(shell.get());
+    InstallSystemFactsApi(&facts);
+    download::SetRetryDelayMs(20);
+    CreateProgramState();
+    window.Install();
+    window.Create(false);
+    window.ComboInsertItem(kMainWindow, ctl::kReleaseBox, 0, "Java 8u271", 0);
+    window.ComboInsertItem(kMainWindow, ctl::kReleaseBox, 1, "Java 11.0.9", 0);
+  }
+  void TearDown() override {
+    // The clean-up that ends the program: no task may outlive the test.
+    ReleaseProgramState(0);
+    InstallSystemFactsApi(nullptr);
+    InstallShellHost(nullptr);
+  }
+
+  void Serve(std::function<void(const HttpRequest&, ServerConnection&)> handler) {
+    server = std::make_unique<LoopbackHttpServer>(std::move(handler), 88, 60000);
+    ASSERT_TRUE(server->Listening()) << "port 88 stayed busy";
+  }
+
+  // Ticks as the one-second timer would, faster, until it stops.
+  bool TickUntilTimerStops(int timeoutMs = 20000) {
+    for (int waited = 0; waited < timeoutMs; waited += 20) {
+      if (!window.Tick(ctl::kTimer)) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+
+  Text Local(const char* name) { return runDir + kSep + "download" + kSep + name; }
+
+  testing::FakeSystemFacts facts = testing::FakeSystemFacts::Windows64();
+  Text runDir;
+  std::unique_ptr<RecordingShell> shell;
+  headless::HeadlessWindow window;
+  std::unique_ptr<LoopbackHttpServer> server;
+};
+
+TEST(ChooseInstaller, TheInstallerTable) {
+  struct Row {
+    std::int32_t selection;
+    bool system64;
+    bool chosen;
+    const char* serverPath;
+    const char* localName;
+  };
+  const Row rows[] = {
+      {0, true, true, "/jdk-8u271-windows-x64.exe", "jdk-8u271-windows-x64.exe"},
+      {0, false, true, "/jdk-8u271-windows-i586.exe", "jdk-8u271-windows-x64.exe"},
+      {1, true, true, "/jdk-11.0.9_windows-x64_bin.exe", "jdk-11.0.9_windows-x64_bin.exe"},
+      {1, false, true, "/jdk-11.0.9_windows-x64_bin.exe", "jdk-11.0.9_windows-x64_bin.exe"},
+      {-1, true, false, nullptr, nullptr},
+      {2, true, false, nullptr, nullptr},
+  };
+  for (const Row& r : rows) {
+    InstallerRow got{};
+    ASSERT_EQ(ChooseInstaller(r.selection, r.system64, &got), r.chosen) << r.selection;
+    if (!r.chosen) continue;
+    EXPECT_STREQ(got.serverPath, r.serverPath);
+    EXPECT_STREQ(got.localName, r.localName);
+  }
+}
+
+struct FlowCase {
+  const char* name;
+  bool system64;
+  std::int32_t selection;
+  const char* requested;
+  const char* stored;
+};
+
+void PrintTo(const FlowCase& c, std::ostream* os) { *os << c.name; }
+
+class InstallFlow : public InstallerDownloadTest, public ::testing::WithParamInterface<FlowCase> {};
+
+// The click downloads the chosen installer into the download folder (made
+// when missing), the ticks show the percentage, and at 100% the file that
+// was downloaded is started, quoted.
+TEST_P(InstallFlow, DownloadsShowsProgressAndStartsTheInstaller) {
+  const FlowCase& c = GetParam();
+  facts = c.system64 ? testing::FakeSystemFacts::Windows64() : testing::FakeSystemFacts::Windows32();
+  const std::string content = testing::TestContent(300000, 7);
+  Serve([&](const HttpRequest& r, ServerConnection& conn) { testing::ServeContent(content, r, conn); });
+
+  window.SelectItem(ctl::kReleaseBox, c.selection);
+  window.Click(ctl::kInstallButton);
+  EXPECT_EQ(window.Int(ctl::kProgressBar, prop::kProgressVisible), 1);
+  EXPECT_EQ(window.Int(ctl::kTimer, prop::kTimerInterval), 1000);
+  // Changing the release during the download does not change what is started.
+  window.SelectItem(ctl::kReleaseBox, 1 - c.selection);
+  ASSERT_TRUE(TickUntilTimerStops());
+
+  EXPECT_EQ(window.Caption(ctl::kPercentLabel), "100%");
+  EXPECT_EQ(window.Int(ctl::kProgressBar, prop::kProgressPosition), 100);
+  EXPECT_TRUE(window.MessageBoxes().empty());
+  EXPECT_EQ(shell->Started(), (std::vector<Text>{"\"" + Local(c.stored) + "\""}));
+  EXPECT_EQ(testing::ReadWholeFile(Local(c.stored)), std::optional<std::string>(content));
+  ASSERT_FALSE(server->Requests().empty());
+  EXPECT_EQ(server->Requests()[0].target, c.requested);
+  EXPECT_EQ(server->Requests()[0].Header("Host"), "127.0.0.1:88");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Releases, InstallFlow,
+    ::testing::Values(FlowCase{"Jdk8On64Bit", true, 0, "/jdk-8u271-windows-x64.exe", "jdk-8u271-windows-x64.exe"},
+                      FlowCase{"Jdk8On32Bit", false, 0, "/jdk-8u271-windows-i586.exe", "jdk-8u271-windows-x64.exe"},
+                      FlowCase{"Jdk11", true, 1, "/jdk-11.0.9_windows-x64_bin.exe",
+                               "jdk-11.0.9_windows-x64_bin.exe"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(InstallerDownloadTest, NoSelectionOnlyShowsTheEmptyBar) {
+  window.Click(ctl::kInstallButton);
+  EXPECT_EQ(window.Int(ctl::kProgressBar, prop::kProgressVisible), 1);
+  EXPECT_EQ(window.Int(ctl::kTimer, prop::kTimerInterval), 0);
+  EXPECT_TRUE(window.MessageBoxes().empty());
+  EXPECT_FALSE(std::filesystem::exists(runDir + kSep + "download"));
+}
+
+// A download that cannot finish ends in "下载失败" with the timer stopped,
+// and leaves no part of an installer behind to be started or to block the
+// next try.
+TEST_F(InstallerDownloadTest, AFailedDownloadIsReportedAndLeavesNoFile) {
+  const std::string content = testing::TestContent(300000, 3);
+  Serve([&](const HttpRequest& r, ServerConnection& conn) {
+    if (r.index == 0) {
+      auto reply = testing::ReplyFor(content, r);
+      conn.Send(reply.head);
+      conn.Send(std::string_view(reply.body).substr(0, 50000));  // then the server goes away
+      return;
+    }
+    conn.Send(testing::ResponseHead(403, "Content-Length: 0\r\n"));
+  });
+  window.SelectItem(ctl::kReleaseBox, 0);
+  window.Click(ctl::kInstallButton);
+  ASSERT_TRUE(TickUntilTimerStops());
+  auto boxes = window.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].message, "下载失败");
+  EXPECT_EQ(boxes[0].title, "信息：");
+  EXPECT_TRUE(shell->Started().empty());
+  EXPECT_FALSE(std::filesystem::exists(Local("jdk-8u271-windows-x64.exe")));
+}
+
+// An installer already in the folder is reported and kept as it is; it is
+// not overwritten and not started.
+TEST_F(InstallerDownloadTest, AnExistingFileIsReportedAndKept) {
+  std::filesystem::create_directory(runDir + kSep + "download");
+  { std::ofstream(Local("jdk-11.0.9_windows-x64_bin.exe")) << "already here"; }
+  const std::string content = testing::TestContent(100000, 5);
+  Serve([&](const HttpRequest& r, ServerConnection& conn) { testing::ServeContent(content, r, conn); });
+  window.SelectItem(ctl::kReleaseBox, 1);
+  window.Click(ctl::kInstallButton);
+  ASSERT_TRUE(TickUntilTimerStops());
+  auto boxes = window.MessageBoxes();
+  ASSERT_GE(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].message, "本地目录已有此文件  ");
+  EXPECT_EQ(boxes[0].title, "友情提醒");
+  EXPECT_EQ(boxes[0].flags, 0x2030u);
+  EXPECT_EQ(testing::ReadWholeFile(Local("jdk-11.0.9_windows-x64_bin.exe")), std::optional<std::string>("already here"));
+  EXPECT_TRUE(shell->Started().empty());
+  EXPECT_EQ(window.Caption(ctl::kPercentLabel), "0%");
+}
+
+TEST_F(InstallerDownloadTest, AClickWhileDownloadingFailsAndTheRunningTaskGoesOn) {
+  const std::string content = testing::TestContent(200000, 9);
+  Serve([&](const HttpRequest& r, ServerConnection& conn) {
+    auto reply = testing::ReplyFor(content, r);
+    conn.Send(reply.head);
+    conn.SendPaced(reply.body, 20000, 30);
+  });
+  window.SelectItem(ctl::kReleaseBox, 0);
+  window.Click(ctl::kInstallButton);
+  window.Click(ctl::kInstallButton);
+  auto boxes = window.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].message, "下载失败");
+  ASSERT_TRUE(TickUntilTimerStops());
+  EXPECT_EQ(shell->Started().size(), 1u);
+  EXPECT_EQ(testing::ReadWholeFile(Local("jdk-8u271-windows-x64.exe")), std::optional<std::string>(content));
+}
+
+// Ending the program during a download stops the task and removes the part
+// of the installer it had written.
+TEST_F(InstallerDownloadTest, ProgramEndDuringADownloadRemovesThePartialFile) {
+  const std::string content = testing::TestContent(400000, 11);
+  Serve([&](const HttpRequest& r, ServerConnection& conn) {
+    auto reply = testing::ReplyFor(content, r);
+    conn.Send(reply.head);
+    conn.SendPaced(reply.body, 10000, 50);
+  });
+  window.SelectItem(ctl::kReleaseBox, 0);
+  window.Click(ctl::kInstallButton);
+  for (int i = 0; i < 200 && DownloadPercent() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ReleaseProgramState(0);
+  EXPECT_FALSE(std::filesystem::exists(Local("jdk-8u271-windows-x64.exe")));
+  EXPECT_TRUE(shell->Started().empty());
+}
+
+}  // namespace
+}  // namespace tavrel::app
