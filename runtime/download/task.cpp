@@ -70,14 +70,24 @@ bool Task::ChangeFileName(TextView path) {
   return true;
 }
 
+bool Task::PushLocked(QueueItem item) {
+  bool wake = queue_.empty();
+  if (item.kind != QueueItem::Kind::kEvent || item.code != kDataReceived) {
+    // Anything but progress ends the task thread's wait for more progress.
+    wake = wake || urgentItems_ == 0;
+    ++urgentItems_;
+  }
+  queue_.push_back(std::move(item));
+  return wake;
+}
+
 void Task::Push(QueueItem item) {
-  bool wasEmpty;
+  bool wake;
   {
     std::lock_guard guard(queueLock_);
-    wasEmpty = queue_.empty();
-    queue_.push_back(std::move(item));
+    wake = PushLocked(std::move(item));
   }
-  if (wasEmpty) queueSignal_.notify_one();
+  if (wake) queueSignal_.notify_one();
 }
 
 void Task::QueueEvent(std::int32_t code, std::int32_t connection, std::int32_t value3, std::int32_t value4) {
@@ -91,19 +101,18 @@ void Task::QueueEvent(std::int32_t code, std::int32_t connection, std::int32_t v
 
 void Task::QueueDataReceived(std::int32_t connection, const std::vector<std::int32_t>& counts) {
   if (counts.empty()) return;
-  bool wasEmpty;
+  bool wake = false;
   {
     std::lock_guard guard(queueLock_);
-    wasEmpty = queue_.empty();
     for (std::int32_t n : counts) {
       QueueItem item(QueueItem::Kind::kEvent);
       item.code = kDataReceived;
       item.connection = connection;
       item.value3 = n;
-      queue_.push_back(std::move(item));
+      wake = PushLocked(std::move(item)) || wake;
     }
   }
-  if (wasEmpty) queueSignal_.notify_one();
+  if (wake) queueSignal_.notify_one();
 }
 
 void Task::QueueLog(std::int32_t connection, std::int32_t level, std::string text) {
@@ -239,7 +248,7 @@ void Task::ConnectionMain(std::int32_t number, std::int32_t block) {
     --activeConnections_;
     QueueItem item(QueueItem::Kind::kConnectionEnded);
     item.connection = number;
-    queue_.push_back(std::move(item));
+    PushLocked(std::move(item));
   }
   queueSignal_.notify_one();
   connectionsEnded_.notify_all();
@@ -274,7 +283,12 @@ void Task::TaskThreadMain() {
     {
       std::unique_lock lock(queueLock_);
       queueSignal_.wait(lock, [this] { return !queue_.empty(); });
+      // Progress alone may wait a moment to be delivered with the progress
+      // that follows: one wake-up per stretch instead of one per receive.
+      if (urgentItems_ == 0)
+        queueSignal_.wait_for(lock, std::chrono::milliseconds(kProgressBatchMs), [this] { return urgentItems_ > 0; });
       batch.swap(queue_);
+      urgentItems_ = 0;
     }
     for (const QueueItem& item : batch) Deliver(item);
     batch.clear();

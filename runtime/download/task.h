@@ -34,6 +34,9 @@ struct Route {
   std::vector<platform::Endpoint> endpoints;
 };
 
+// How long DataReceived events may wait to be delivered together.
+inline constexpr int kProgressBatchMs = 10;
+
 class Task : public std::enable_shared_from_this<Task> {
  public:
   Task(Download& owner, const TaskParam& param, Url url);
@@ -104,6 +107,8 @@ class Task : public std::enable_shared_from_this<Task> {
   };
 
   void Push(QueueItem item);
+  // Appends under queueLock_; true when the task thread must be woken.
+  bool PushLocked(QueueItem item);
   void TaskThreadMain();
   void OpenConnection(bool first);
   void ConnectionMain(std::int32_t number, std::int32_t block);
@@ -138,6 +143,7 @@ class Task : public std::enable_shared_from_this<Task> {
   std::condition_variable queueSignal_;
   std::condition_variable connectionsEnded_;
   std::deque<QueueItem> queue_;
+  std::int32_t urgentItems_ = 0;  // queued items other than DataReceived
   std::int32_t activeConnections_ = 0;
 
   // Owned by the task thread.
