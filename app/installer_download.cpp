@@ -124,19 +124,25 @@ Logical StartInstallerDownload(TextView address, TextView file, std::int32_t spe
   p.logRoutine = [](std::int32_t, const Text&, const Text&, std::int32_t, download::TaskRef) {};
   p.eventRoutine = &DownloadEvent;
 
-  // Set before the start: the task's first events may come at once.
-  s.totalSize = -1;
-  s.outcome = Outcome::Running;
-  {
-    std::lock_guard guard(s.fileLock);
-    s.taskFile.clear();
-  }
-  Logical started = download::StartDownload(s.service, p);
-  if (started) {
+  // A start while a task runs is refused and must leave that task's
+  // bookkeeping alone; otherwise reset it before the start, since the new
+  // task's first events may come at once. No event comes from a task once
+  // the service is idle.
+  ByteSet probe;
+  const bool busy = download::GetTaskSnapshot(s.service, probe);
+  if (!busy) {
+    s.totalSize = -1;
+    s.outcome = Outcome::Running;
     std::lock_guard guard(s.fileLock);
     s.taskFile = s.lastFile;
-  } else {
-    // A refused start leaves whatever task ran before as it was.
+  }
+  Logical started = download::StartDownload(s.service, p);
+  if (started && busy) {
+    // The running task ended between the probe and the start.
+    s.outcome = Outcome::Running;
+    std::lock_guard guard(s.fileLock);
+    s.taskFile = s.lastFile;
+  } else if (!started && !busy) {
     s.outcome = Outcome::None;
   }
   return started;

@@ -57,6 +57,9 @@ struct WindowDescription {
 
 const WindowDescription& MainWindowDescription();
 
+// The number of a control type's caption property, -1 for a type without one.
+int CaptionPropertyOf(ControlType type);
+
 const ControlDescription* FindControl(const WindowDescription& window, ControlId id);
 const ControlDescription* FindControlByName(const WindowDescription& window, TextView name);
 // The handler bound to (control, event), or null; control 0 means the window.

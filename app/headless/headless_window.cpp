@@ -24,16 +24,6 @@ void HeadlessWindow::Install() {
   installed_ = true;
 }
 
-int HeadlessWindow::CaptionProperty(ControlType type) const {
-  switch (type) {
-    case ControlType::SuperBtn: return 22;
-    case ControlType::Label:
-    case ControlType::TransLabel:
-    case ControlType::GroupBox:
-    case ControlType::Button: return 8;
-    default: return -1;
-  }
-}
 
 void HeadlessWindow::Create(bool fireCreated) {
   for (auto& control : controls_) {
@@ -47,7 +37,7 @@ void HeadlessWindow::Create(bool fireCreated) {
     p[prop::kVisible] = c.visible;
     p[prop::kDisabled] = false;
     p[prop::kMousePointer] = 0;
-    if (int caption = CaptionProperty(c.type); caption >= 0) p[caption] = Text(c.caption ? c.caption : "");
+    if (int caption = CaptionPropertyOf(c.type); caption >= 0) p[caption] = Text(c.caption ? c.caption : "");
     switch (c.type) {
       case ControlType::ComboBox: p[kComboSelection] = -1; break;
       case ControlType::ProcessBar:
@@ -98,7 +88,7 @@ bool HeadlessWindow::Tick(ControlId timer) {
 Text HeadlessWindow::Caption(ControlId control) {
   Control* c = Find(control);
   if (!c) return {};
-  int caption = CaptionProperty(c->description->type);
+  int caption = CaptionPropertyOf(c->description->type);
   return caption < 0 ? Text() : c->properties[caption].AsText();
 }
 
@@ -129,7 +119,7 @@ void HeadlessWindow::SetControlProperty(WindowId window, ControlId control, int 
   // Only the properties a control of this type has can be set, as a real
   // control ignores the others.
   const ControlType type = c->description->type;
-  bool known = property <= prop::kMousePointer || property == CaptionProperty(type) ||
+  bool known = property <= prop::kMousePointer || property == CaptionPropertyOf(type) ||
                (type == ControlType::ComboBox && property == kComboSelection) ||
                (type == ControlType::ProcessBar && property >= kProgressMin && property <= kProgressPos) ||
                (type == ControlType::Timer && property == kTimerInterval);
@@ -138,7 +128,7 @@ void HeadlessWindow::SetControlProperty(WindowId window, ControlId control, int 
     SelectItem(control, value.AsInt());
     return;
   }
-  if (property == CaptionProperty(type) || property == prop::kTag)
+  if (property == CaptionPropertyOf(type) || property == prop::kTag)
     c->properties[property] = value.AsText();
   else if (type == ControlType::ProcessBar && property == kProgressPos) {
     // A progress bar keeps its position within its range.

@@ -72,7 +72,6 @@ class HeadlessWindow final : public UiHost, public MessageHost {
 
   Control* Find(ControlId id);
   const Control* Find(ControlId id) const;
-  int CaptionProperty(ControlType type) const;
   void Fire(ControlId control, int event);
 
   const WindowDescription& description_;

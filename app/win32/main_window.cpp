@@ -49,16 +49,6 @@ const wchar_t* ClassOf(ControlType type) {
   return nullptr;
 }
 
-int CaptionProperty(ControlType type) {
-  switch (type) {
-    case ControlType::SuperBtn: return 22;
-    case ControlType::Label:
-    case ControlType::TransLabel:
-    case ControlType::GroupBox:
-    case ControlType::Button: return 8;
-    default: return -1;
-  }
-}
 
 std::wstring WindowTextOf(HWND hwnd) {
   int n = ::GetWindowTextLengthW(hwnd);
@@ -323,7 +313,7 @@ PropertyValue MainWindow::GetControlProperty(WindowId window, ControlId control,
     case prop::kMousePointer: return child->mousePointer;
     default: break;
   }
-  if (property == CaptionProperty(c.type)) return Caption(*child);
+  if (property == CaptionPropertyOf(c.type)) return Caption(*child);
   if (c.type == ControlType::ComboBox && property == 19)
     return static_cast<std::int32_t>(::SendMessageW(child->hwnd, CB_GETCURSEL, 0, 0));
   if (c.type == ControlType::ProcessBar) {
@@ -370,7 +360,7 @@ void MainWindow::SetControlProperty(WindowId window, ControlId control, int prop
     case prop::kMousePointer: child->mousePointer = value.AsInt(); return;
     default: break;
   }
-  if (property == CaptionProperty(c.type)) {
+  if (property == CaptionPropertyOf(c.type)) {
     SetCaption(*child, value.AsText());
     return;
   }
