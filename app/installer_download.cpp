@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "app/handlers.h"
+#include "app/installer_trust.h"
 #include "app/main_window_ids.h"
 #include "app/settings.h"
 #include "runtime/controls.h"
@@ -229,9 +230,17 @@ void ProgressTick() {
     std::lock_guard guard(s.fileLock);
     file = s.taskFile;
   }
+  // Stopped first: the refusal's message box would otherwise let the next
+  // tick in while it is open.
   StopTimer();
-  // Quoted: an unquoted path with spaces could start another program.
-  RunProgram(ConcatText({"\"", file, "\""}));
+  // The file came over plain HTTP and this program runs as administrator:
+  // only an installer its expected signer made is started (quoted); any
+  // other is removed and reported by the check.
+  if (StartVerifiedInstaller(file) == InstallerCheck::Busy) {
+    // Someone still has it open for writing: look again on the next tick.
+    s.outcome = Outcome::Complete;
+    SetControlProperty(kMainWindow, ctl::kTimer, prop::kTimerInterval, 1000);
+  }
 }
 
 }  // namespace tavrel::app

@@ -8,22 +8,68 @@
 //   start        starting it as the progress timer does; message boxes are
 //                recorded and answered OK at once
 //   start-shown  the same with real message boxes (BOXES is then 0)
+//   install-button
+//                DIR is the program's directory: selects JDK 11.0.9, clicks
+//                the install button and ticks the timer until it stops, as
+//                the window would; one line "button CAPTION BOXES" with the
+//                percentage caption (or "still-ticking")
 // SIGNER: "settings" the signer this program was built to expect (the
 // loopback settings' one, which the stand-ins' good leaf names), "product"
 // the product's default signer, "gbk" a name with Chinese characters (the
 // gbk-name leaf's), "empty" an empty expected signer.
+#include <windows.h>
+
 #include <cstdio>
 #include <string>
 
+#include "app/handlers.h"
 #include "app/headless/headless_window.h"
+#include "app/installer_download.h"
+#include "app/main_window_ids.h"
 #include "app/installer_trust.h"
 #include "app/settings.h"
 #include "app/win32/held_installer.h"
 #include "runtime/win32/wide.h"
 #include "tests/support/installer_check_names.h"
 
+using namespace tavrel;
+
+namespace {
+
+// The program's directory is the test's folder, so the download lands there.
+class FolderShell final : public ShellHost {
+ public:
+  explicit FolderShell(Text dir) : dir_(std::move(dir)) {}
+  Text ExecutableDirectory() override { return dir_; }
+  bool StartProcess(const Text& line, std::int32_t show, bool wait) override {
+    return platform::DefaultShellHost().StartProcess(line, show, wait);
+  }
+  void OpenWithShell(const Text&) override {}
+
+ private:
+  Text dir_;
+};
+
+std::string ClickInstall(app::headless::HeadlessWindow& window, const Text& dir) {
+  FolderShell shell(dir);
+  InstallShellHost(&shell);
+  app::CreateProgramState();
+  window.Create(false);
+  window.ComboInsertItem(app::kMainWindow, app::ctl::kReleaseBox, 0, "Java 8u271", 0);
+  window.ComboInsertItem(app::kMainWindow, app::ctl::kReleaseBox, 1, "Java 11.0.9", 0);
+  window.SelectItem(app::ctl::kReleaseBox, 1);
+  window.Click(app::ctl::kInstallButton);
+  bool ticking = true;
+  for (int waited = 0; waited < 60000 && (ticking = window.Tick(app::ctl::kTimer)); waited += 50) ::Sleep(50);
+  std::string caption = ticking ? "still-ticking" : window.Caption(app::ctl::kPercentLabel);
+  app::ReleaseProgramState(0);
+  InstallShellHost(nullptr);
+  return caption;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  using namespace tavrel;
   if (argc < 5) return 2;
   std::string mode = argv[1], which = argv[2], dir = argv[3];
   FILE* results = std::fopen(argv[4], "wb");
@@ -36,6 +82,15 @@ int main(int argc, char** argv) {
                                          : TextView();
   app::headless::HeadlessWindow recorder;
   if (mode != "start-shown") recorder.Install();
+  auto report = [&](const std::string& name, const std::string& outcome) {
+    auto boxes = recorder.MessageBoxes();
+    recorder.ClearMessageBoxes();
+    std::fprintf(results, "%s %s %zu\n", name.c_str(), outcome.c_str(), boxes.size());
+    for (const auto& box : boxes)
+      std::fprintf(results, "%u\t%s\t%s\n", box.flags, box.title.c_str(), box.message.c_str());
+    std::fflush(results);
+  };
+  if (mode == "install-button") report("button", ClickInstall(recorder, dir));
   for (int i = 5; i < argc; ++i) {
     Text path = dir + "\\" + argv[i] + ".exe";
     std::string outcome;
@@ -49,12 +104,7 @@ int main(int argc, char** argv) {
     } else {
       outcome = "no-such-mode";
     }
-    auto boxes = recorder.MessageBoxes();
-    recorder.ClearMessageBoxes();
-    std::fprintf(results, "%s %s %zu\n", argv[i], outcome.c_str(), boxes.size());
-    for (const auto& box : boxes)
-      std::fprintf(results, "%u\t%s\t%s\n", box.flags, box.title.c_str(), box.message.c_str());
-    std::fflush(results);
+    report(argv[i], outcome);
   }
   std::fclose(results);
   return 0;

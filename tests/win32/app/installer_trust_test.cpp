@@ -13,6 +13,7 @@
 #include "app/win32/held_installer.h"
 #include "runtime/win32/wide.h"
 #include "tests/support/installer_check_names.h"
+#include "tests/support/loopback_http_server.h"
 #include "tests/support/test_paths.h"
 #include "tests/support/win32/child_process.h"
 #include "tests/support/win32/dialog_watcher.h"
@@ -116,12 +117,12 @@ struct ProbeRun {
 
 // Runs the product's check in a process of its own, which sees the trusted
 // roots as they are now; answers and records its real message boxes.
-ProbeRun RunProbe(const std::string& mode, const std::string& signer, const InstallerFolder& folder,
+ProbeRun RunProbe(const std::string& mode, const std::string& signer, const std::string& dir,
                   const std::vector<std::string>& names) {
   std::string results = testing::TempPath("probe-" + mode + ".txt");
   ::DeleteFileA(results.c_str());
   std::string line = Quoted(testing::TestProgram("installer_trust_probe"));
-  for (const std::string& arg : {mode, signer, Quoted(folder.Path()), Quoted(results)}) line += " " + arg;
+  for (const std::string& arg : {mode, signer, Quoted(dir), Quoted(results)}) line += " " + arg;
   for (const std::string& name : names) line += " " + name;
   ProbeRun run;
   testing::ChildProcess probe(line);
@@ -199,7 +200,7 @@ class InstallerTrustMatrix : public ::testing::Test {
   void ExpectOnlyGenuineStart(bool rootTrusted) {
     InstallerFolder folder(MatrixFiles());
     ASSERT_TRUE(folder.Copied());
-    ProbeRun run = RunProbe("start", "settings", folder, MatrixFiles());
+    ProbeRun run = RunProbe("start", "settings", folder.Path(), MatrixFiles());
     ASSERT_TRUE(run.ended);
     EXPECT_TRUE(run.dialogs.empty());
     for (const MatrixRow& row : kMatrix) {
@@ -225,7 +226,7 @@ class InstallerTrustMatrix : public ::testing::Test {
   void ExpectVerdicts(bool rootTrusted) {
     InstallerFolder folder(MatrixFiles());
     ASSERT_TRUE(folder.Copied());
-    ProbeRun run = RunProbe("verdicts", "settings", folder, MatrixFiles());
+    ProbeRun run = RunProbe("verdicts", "settings", folder.Path(), MatrixFiles());
     ASSERT_TRUE(run.ended);
     EXPECT_TRUE(run.dialogs.empty());
     for (const MatrixRow& row : kMatrix) {
@@ -271,7 +272,7 @@ TEST_F(InstallerTrustMatrix, OnlyTheExpectedSignerIsAccepted) {
   };
   for (Row r : {Row{"gbk", V::WrongSigner, V::Genuine}, Row{"product", V::WrongSigner, V::WrongSigner},
                 Row{"empty", V::WrongSigner, V::WrongSigner}}) {
-    ProbeRun run = RunProbe("verdicts", r.signer, folder, {"good", "gbk-name"});
+    ProbeRun run = RunProbe("verdicts", r.signer, folder.Path(), {"good", "gbk-name"});
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(run.files["good"].outcome, NameOf(r.good)) << r.signer;
     EXPECT_EQ(run.files["gbk-name"].outcome, NameOf(r.gbkName)) << r.signer;
@@ -285,13 +286,59 @@ TEST_F(InstallerTrustMatrix, TheRefusalIsShownInAMessageBox) {
   ASSERT_TRUE(trusted.Trusted());
   InstallerFolder folder({"impostor"});
   ASSERT_TRUE(folder.Copied());
-  ProbeRun run = RunProbe("start-shown", "settings", folder, {"impostor"});
+  ProbeRun run = RunProbe("start-shown", "settings", folder.Path(), {"impostor"});
   ASSERT_TRUE(run.ended);
   EXPECT_EQ(run.files["impostor"].outcome, NameOf(InstallerCheck::Refused));
   ASSERT_EQ(run.dialogs.size(), 1u);
   EXPECT_EQ(run.dialogs[0].title, L"信息：");
   EXPECT_EQ(run.dialogs[0].text, L"安装程序签名校验失败，未启动");
   EXPECT_FALSE(folder.Has("impostor"));
+}
+
+// The install button end to end: the installer comes from the download
+// server on port 88, and at 100% only a genuine one is started; a tampered
+// or foreign one is removed and reported.
+TEST_F(InstallerTrustMatrix, TheInstallButtonStartsOnlyAGenuineDownload) {
+  testing::TrustedRoot trusted(root_);
+  ASSERT_TRUE(trusted.Trusted());
+  struct Row {
+    const char* served;
+    bool starts;
+  };
+  for (Row r : {Row{"good", true}, Row{"overlay-changed", false}, Row{"other-signer", false}}) {
+    SCOPED_TRACE(r.served);
+    const std::string content = ReadFile(TrustDir() + "\\installers\\" + r.served + ".exe");
+    ASSERT_FALSE(content.empty());
+    testing::LoopbackHttpServer server(
+        [&content](const testing::HttpRequest& request, testing::ServerConnection& connection) {
+          testing::ServeContent(content, request, connection);
+        },
+        88, 60000);
+    ASSERT_TRUE(server.Listening()) << "port 88 stayed busy";
+    std::string runDir = testing::FreshTestFolder(std::string("install button ") + r.served);
+    runDir.pop_back();
+    ProbeRun run = RunProbe("install-button", "settings", runDir, {});
+    ASSERT_TRUE(run.ended);
+    const ProbeOutcome& button = run.files["button"];
+    EXPECT_EQ(button.outcome, "100%");
+    ASSERT_FALSE(server.Requests().empty());
+    EXPECT_EQ(server.Requests()[0].target, "/jdk-11.0.9_windows-x64_bin.exe");
+
+    std::string installer = runDir + "\\download\\jdk-11.0.9_windows-x64_bin.exe";
+    std::string started;
+    for (int i = 0; i < 250 && r.starts && (started = ReadFile(installer + ".started")).empty(); ++i) ::Sleep(20);
+    if (r.starts) {
+      EXPECT_TRUE(button.boxes.empty());
+      EXPECT_EQ(started, Quoted(installer));
+      EXPECT_TRUE(ReadFile(installer) == content) << "the genuine installer stays as it was served";
+    } else {
+      EXPECT_EQ(ReadFile(installer + ".started"), "");
+      EXPECT_FALSE(Exists(installer));
+      ASSERT_EQ(button.boxes.size(), 1u);
+      EXPECT_EQ(button.boxes[0].flags, 16u | MB_TASKMODAL);
+      EXPECT_EQ(button.boxes[0].message, "安装程序签名校验失败，未启动");
+    }
+  }
 }
 
 std::wstring Wide(const std::string& path) { return win32::WideFromAnsi(path); }
