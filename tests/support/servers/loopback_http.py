@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
 """A loopback HTTP or HTTPS server for the Windows tests.
 
-It listens on 127.0.0.1 on a free port, writes "PORT PID" into the ready file
-and serves until it receives SIGTERM (the test stops it by its PID) or its
+It listens on 127.0.0.1 on a free port (or on --port, waiting up to
+--port-wait seconds while another server holds it: whoever holds a fixed port
+is the only server its clients can reach), writes "PORT PID" into the ready
+file ("0 PID" when the port never came free) and serves until it receives SIGTERM (the test stops it by its PID) or its
 lifetime runs out, whichever comes first. On the way out it removes the ready
 file. With --tls it serves HTTPS with a freshly made self-signed certificate.
+With --request-log every request line is appended to that file as it arrives.
 
 Paths:
   /echo...       the request line, header lines and body, as received
@@ -27,12 +30,15 @@ import subprocess
 import sys
 import tempfile
 import threading
+import time
 from urllib.parse import urlsplit, parse_qs
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     answer_file = None
+    request_log = None
+    log_lock = threading.Lock()
 
     def log_message(self, *args):
         pass
@@ -50,6 +56,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         length = int(self.headers.get("Content-Length", "0") or "0")
         body = self.rfile.read(length) if length else b""
         url = urlsplit(self.path)
+        if Handler.request_log:
+            with Handler.log_lock, open(Handler.request_log, "a") as f:
+                f.write(f"{self.command} {self.path}\n")
         if url.path.startswith("/echo"):
             lines = [f"{self.command} {self.path}"]
             lines += [f"{name}: {value}" for name, value in self.headers.items()]
@@ -95,16 +104,41 @@ def self_signed(folder):
     return cert, key
 
 
+def bind(port, wait_seconds):
+    deadline = time.monotonic() + wait_seconds
+    while True:
+        try:
+            return Server(("127.0.0.1", port), Handler)
+        except OSError:
+            if port == 0 or time.monotonic() >= deadline:
+                return None
+            time.sleep(0.1)
+
+
+def write_ready(path, port):
+    temporary = path + ".tmp"
+    with open(temporary, "w") as f:
+        f.write(f"{port} {os.getpid()}\n")
+    os.replace(temporary, path)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--ready", required=True)
     parser.add_argument("--tls", action="store_true")
     parser.add_argument("--answer-file")
+    parser.add_argument("--request-log")
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--port-wait", type=float, default=0.0)
     parser.add_argument("--lifetime", type=float, default=120.0)
     args = parser.parse_args()
     Handler.answer_file = args.answer_file
+    Handler.request_log = args.request_log
 
-    server = Server(("127.0.0.1", 0), Handler)
+    server = bind(args.port, args.port_wait)
+    if server is None:
+        write_ready(args.ready, 0)
+        return 1
     if args.tls:
         folder = tempfile.mkdtemp(prefix="tavrel-tls-")
         try:
@@ -123,10 +157,7 @@ def main():
     timer.daemon = True
     timer.start()
 
-    temporary = args.ready + ".tmp"
-    with open(temporary, "w") as f:
-        f.write(f"{server.server_address[1]} {os.getpid()}\n")
-    os.replace(temporary, args.ready)
+    write_ready(args.ready, server.server_address[1])
     try:
         server.serve_forever()
     finally:

@@ -42,8 +42,8 @@ std::wstring WindowText(HWND hwnd) {
   return buffer;
 }
 
-DialogWatcher::DialogWatcher(DWORD processId, int button)
-    : processId_(processId), button_(button), thread_([this] { Run(); }) {}
+DialogWatcher::DialogWatcher(DWORD processId, int button, DWORD answerDelayMs)
+    : processId_(processId), button_(button), answerDelayMs_(answerDelayMs), thread_([this] { Run(); }) {}
 
 DialogWatcher::~DialogWatcher() {
   stop_ = true;
@@ -51,6 +51,11 @@ DialogWatcher::~DialogWatcher() {
 }
 
 void DialogWatcher::Run() {
+  struct Pending {
+    HWND dialog;
+    DWORD due;
+  };
+  std::vector<Pending> pending;
   while (!stop_) {
     Search search{processId_, {}};
     ::EnumWindows(&CollectDialogs, reinterpret_cast<LPARAM>(&search));
@@ -67,8 +72,14 @@ void DialogWatcher::Run() {
         answered_.push_back(dialog);
         seen_.push_back(seen);
       }
-      ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button_, BN_CLICKED), 0);
+      pending.push_back({dialog, ::GetTickCount() + answerDelayMs_});
     }
+    const DWORD now = ::GetTickCount();
+    std::erase_if(pending, [&](const Pending& p) {
+      if (static_cast<LONG>(now - p.due) < 0) return false;
+      ::PostMessageW(p.dialog, WM_COMMAND, MAKEWPARAM(button_, BN_CLICKED), 0);
+      return true;
+    });
     ::Sleep(30);
   }
 }

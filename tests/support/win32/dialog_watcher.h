@@ -21,8 +21,10 @@ struct SeenDialog {
 
 class DialogWatcher {
  public:
-  // Answers every dialog of the process (0: any process) with the button id.
-  explicit DialogWatcher(DWORD processId = 0, int button = IDOK);
+  // Answers every dialog of the process (0: any process) with the button id,
+  // answerDelayMs after it was seen (time for a test to look at the program
+  // while the box is up).
+  explicit DialogWatcher(DWORD processId = 0, int button = IDOK, DWORD answerDelayMs = 0);
   ~DialogWatcher();
   DialogWatcher(const DialogWatcher&) = delete;
   DialogWatcher& operator=(const DialogWatcher&) = delete;
@@ -36,6 +38,7 @@ class DialogWatcher {
 
   DWORD processId_;
   int button_;
+  DWORD answerDelayMs_;
   std::atomic<bool> stop_{false};
   mutable std::mutex lock_;
   std::vector<SeenDialog> seen_;

@@ -40,7 +40,9 @@ bool FileExists(const std::string& windowsPath) {
 
 }  // namespace
 
-LoopbackServer::LoopbackServer(bool tls) : tls_(tls) {
+LoopbackServer::LoopbackServer(bool tls) : LoopbackServer(tls, 0, 0) {}
+
+LoopbackServer::LoopbackServer(bool tls, std::uint16_t fixedPort, int waitMs) : tls_(tls) {
   static std::atomic<int> counter{0};
   const std::string folder = BinaryDir() + "/tests/servers";
   CreateDirectoryA(WindowsPathOf(BinaryDir() + "/tests").c_str(), nullptr);
@@ -48,20 +50,28 @@ LoopbackServer::LoopbackServer(bool tls) : tls_(tls) {
   const std::string name = folder + "/server-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
   readyFile_ = name + ".ready";
   answerFile_ = name + ".answer";
+  requestLog_ = name + ".requests";
   DeleteFileA(WindowsPathOf(readyFile_).c_str());
+  DeleteFileA(WindowsPathOf(requestLog_).c_str());
   if (!SetAnswer("")) return;
 
   std::string command = std::string(kPython) + " " + SourceDir() + "/tests/support/servers/loopback_http.py --ready " +
-                        readyFile_ + " --answer-file " + answerFile_ + (tls ? " --tls" : "");
+                        readyFile_ + " --answer-file " + answerFile_ + " --request-log " + requestLog_ +
+                        (tls ? " --tls" : "");
+  if (fixedPort != 0)
+    // A test holds a fixed port for seconds; a server left by a test that
+    // died must not keep it from the others for long.
+    command += " --port " + std::to_string(fixedPort) + " --port-wait " + std::to_string(waitMs / 1000.0) +
+               " --lifetime 60";
   if (!StartHostProgram(command)) return;
 
   // Making a certificate and starting Python take a moment.
   const std::string ready = WindowsPathOf(readyFile_);
-  for (int waited = 0; waited < 15000 && !FileExists(ready); waited += 20) Sleep(20);
+  for (int waited = 0; waited < 15000 + waitMs && !FileExists(ready); waited += 20) Sleep(20);
   std::ifstream in(ready);
   unsigned port = 0;
   long pid = 0;
-  if (in >> port >> pid) {
+  if (in >> port >> pid && port != 0) {
     port_ = static_cast<std::uint16_t>(port);
     pid_ = pid;
   }
@@ -74,12 +84,20 @@ LoopbackServer::~LoopbackServer() {
   const std::string ready = WindowsPathOf(readyFile_);
   for (int waited = 0; waited < 5000 && FileExists(ready); waited += 20) Sleep(20);
   DeleteFileA(WindowsPathOf(answerFile_).c_str());
+  DeleteFileA(WindowsPathOf(requestLog_).c_str());
 }
 
 bool LoopbackServer::SetAnswer(const std::string& answer) {
   std::ofstream out(WindowsPathOf(answerFile_), std::ios::binary | std::ios::trunc);
   out.write(answer.data(), static_cast<std::streamsize>(answer.size()));
   return static_cast<bool>(out);
+}
+
+std::vector<std::string> LoopbackServer::RequestLines() const {
+  std::vector<std::string> lines;
+  std::ifstream in(WindowsPathOf(requestLog_));
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
 }
 
 std::string LoopbackServer::Origin() const { return std::string(tls_ ? "https://" : "http://") + HostAndPort(); }

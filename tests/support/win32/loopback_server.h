@@ -5,12 +5,17 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tavrel::testing {
 
 class LoopbackServer {
  public:
   explicit LoopbackServer(bool tls);
+  // On a fixed port (the update service's 443), waiting up to waitMs while
+  // another test holds it: whoever holds the port is the only server a
+  // client of that port can reach, so tests that need it run one at a time.
+  LoopbackServer(bool tls, std::uint16_t fixedPort, int waitMs);
   ~LoopbackServer();
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;
@@ -24,11 +29,14 @@ class LoopbackServer {
   // The body of every path the server has no special meaning for, from the
   // next request on (empty until set).
   bool SetAnswer(const std::string& answer);
+  // "METHOD target" of every request received so far, in order.
+  std::vector<std::string> RequestLines() const;
 
  private:
   bool tls_;
   std::string readyFile_;   // Unix paths
   std::string answerFile_;
+  std::string requestLog_;
   std::uint16_t port_ = 0;
   long pid_ = 0;
 };

@@ -1,0 +1,167 @@
+// Tavrel.exe itself, driven from outside as a user would, against stand-ins
+// of the maker's update service, download server and web browser.
+#include <gtest/gtest.h>
+
+#include "app/main_window_ids.h"
+#include "tests/support/test_paths.h"
+#include "tests/support/win32/maker_services.h"
+#include "tests/support/win32/tavrel_driver.h"
+
+namespace tavrel {
+namespace {
+
+using testing::MakerServices;
+using testing::ScopedRegistryValue;
+using testing::TavrelDriver;
+namespace ctl = app::ctl;
+
+constexpr DWORD kStartMs = 30000;
+constexpr DWORD kFillMs = 20000;
+constexpr const char* kJdk8Key = "SOFTWARE\\JavaSoft\\Java Development Kit";
+constexpr const char* kJdk11Key = "SOFTWARE\\JavaSoft\\JDK";
+constexpr const char* kEnvironmentKey = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+constexpr const char* kUpdateRequest = "GET /api/update/checkupdate?version=1.5.0.5";
+
+bool KeyExists64(const char* subkey) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey, 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) return false;
+  ::RegCloseKey(key);
+  return true;
+}
+
+std::wstring SystemTypeText() { return testing::WindowsIs64Bit() ? L"64位" : L"32位"; }
+
+std::vector<std::wstring> ExpectedReleases() {
+  if (testing::WindowsIs64Bit()) return {L"Java 8u271", L"Java 11.0.9"};
+  return {L"Java 8u271"};
+}
+
+// Starts Tavrel.exe and waits until its window has been filled (the Java
+// label is the last thing the created sequence writes).
+void StartAndWaitForFill(TavrelDriver& tavrel) {
+  ASSERT_TRUE(tavrel.Started()) << "Tavrel.exe could not be copied or started";
+  ASSERT_NE(tavrel.WaitForMainWindow(kStartMs), nullptr) << "the main window did not appear";
+  ASSERT_TRUE(tavrel.WaitForNonEmptyCaption(ctl::kJavaVersion, kFillMs)) << "the window was not filled";
+}
+
+TEST(EndToEnd, NoNewerVersionFillsTheWindowAndRefreshFindsANewJdk) {
+  MakerServices services("0", testing::NoDownloads());
+  ASSERT_TRUE(services.Ready()) << "ports 443 and 88 did not come free";
+  ASSERT_FALSE(KeyExists64(kJdk8Key) || KeyExists64(kJdk11Key)) << "this Wine prefix already has JDK keys";
+
+  TavrelDriver tavrel(testing::FreshTestFolder("e2e-fill"));
+  StartAndWaitForFill(tavrel);
+  EXPECT_EQ(tavrel.Caption(ctl::kJavaVersion), L"Java未安装");
+  EXPECT_EQ(tavrel.Caption(ctl::kSuperButton), L"刷新");
+  EXPECT_FALSE(tavrel.Caption(ctl::kOsText).empty());
+  EXPECT_EQ(tavrel.Caption(ctl::kSystemType), SystemTypeText());
+  EXPECT_EQ(tavrel.ReleaseItems(), ExpectedReleases());
+  EXPECT_EQ(tavrel.ReleaseSelection(), CB_ERR);
+  EXPECT_FALSE(tavrel.Visible(ctl::kProgressBar));
+  EXPECT_EQ(tavrel.Caption(ctl::kPercentLabel), L"");
+  EXPECT_EQ(services.Update().RequestLines(), std::vector<std::string>{kUpdateRequest});
+
+  // A JDK installed while the window is open is found by the refresh.
+  ScopedRegistryValue current(HKEY_LOCAL_MACHINE, kJdk8Key, "CurrentVersion", KEY_WOW64_64KEY);
+  ASSERT_TRUE(current.SetText("1.8"));
+  tavrel.Click(ctl::kSuperButton);
+  EXPECT_TRUE(tavrel.WaitForCaption(ctl::kJavaVersion, L"1.8", kFillMs)) << "refresh did not detect the JDK";
+  EXPECT_TRUE(tavrel.WaitForCaption(ctl::kSuperButton, L"一键配置", kFillMs));
+  // Filled once: nothing is added by the refresh.
+  EXPECT_EQ(tavrel.ReleaseCount(), static_cast<int>(ExpectedReleases().size()));
+
+  EXPECT_TRUE(tavrel.Dialogs().empty());
+  EXPECT_EQ(tavrel.Close(kStartMs), std::optional<DWORD>(0));
+}
+
+TEST(EndToEnd, NewerVersionSaysSoOpensTheSiteAndEnds) {
+  MakerServices services("1", testing::NoDownloads());
+  ASSERT_TRUE(services.Ready()) << "ports 443 and 88 did not come free";
+  const std::string folder = testing::FreshTestFolder("e2e-newer");
+  testing::OpenedAddressRecorder browser("https", folder + "opened.txt");
+  ASSERT_TRUE(browser.Installed());
+
+  // The box stays up for a while, so the window can be looked at behind it.
+  TavrelDriver tavrel(folder, /*answerDelayMs=*/1500);
+  ASSERT_TRUE(tavrel.Started());
+  ASSERT_NE(tavrel.WaitForMainWindow(kStartMs), nullptr);
+  ASSERT_TRUE(tavrel.WaitForDialogs(1, kFillMs)) << "no message appeared";
+  EXPECT_EQ(tavrel.Caption(ctl::kOsText), L"");
+  EXPECT_EQ(tavrel.Caption(ctl::kSystemType), L"");
+  EXPECT_EQ(tavrel.Caption(ctl::kJavaVersion), L"");
+  EXPECT_EQ(tavrel.ReleaseCount(), 0);
+
+  EXPECT_EQ(tavrel.WaitForExit(kStartMs), std::optional<DWORD>(0));
+  const auto dialogs = tavrel.Dialogs();
+  ASSERT_EQ(dialogs.size(), 1u);
+  EXPECT_EQ(dialogs[0].title, L"信息：");
+  EXPECT_EQ(dialogs[0].text, L"发现新版本，请到官方网站下载！");
+  EXPECT_EQ(browser.WaitForAddress(10000), "https://127.0.0.1");
+  EXPECT_EQ(services.Update().RequestLines(), std::vector<std::string>{kUpdateRequest});
+  EXPECT_TRUE(services.Download().Requests().empty());
+}
+
+TEST(EndToEnd, StatusBarClickOpensTheSite) {
+  MakerServices services("0", testing::NoDownloads());
+  ASSERT_TRUE(services.Ready()) << "ports 443 and 88 did not come free";
+  const std::string folder = testing::FreshTestFolder("e2e-site");
+  testing::OpenedAddressRecorder browser("http", folder + "opened.txt");
+  ASSERT_TRUE(browser.Installed());
+
+  TavrelDriver tavrel(folder);
+  StartAndWaitForFill(tavrel);
+  tavrel.ClickStatusBar();
+  EXPECT_EQ(browser.WaitForAddress(10000), "http://127.0.0.1");
+  EXPECT_TRUE(tavrel.Dialogs().empty());
+  EXPECT_EQ(tavrel.Close(kStartMs), std::optional<DWORD>(0));
+}
+
+TEST(EndToEnd, ConfigureWritesTheSystemEnvironmentOnce) {
+  MakerServices services("0", testing::NoDownloads());
+  ASSERT_TRUE(services.Ready()) << "ports 443 and 88 did not come free";
+
+  const std::string home = "C:\\Program Files\\Java\\jdk1.8.0_271";
+  ScopedRegistryValue current(HKEY_LOCAL_MACHINE, kJdk8Key, "CurrentVersion", KEY_WOW64_64KEY);
+  ASSERT_TRUE(current.SetText("1.8"));
+  ScopedRegistryValue javaHomeKey(HKEY_LOCAL_MACHINE, std::string(kJdk8Key) + "\\1.8", "JavaHome", KEY_WOW64_64KEY);
+  ASSERT_TRUE(javaHomeKey.SetText(home));
+
+  ScopedRegistryValue javaHome(HKEY_LOCAL_MACHINE, kEnvironmentKey, "JAVA_HOME");
+  ScopedRegistryValue classPath(HKEY_LOCAL_MACHINE, kEnvironmentKey, "CLASSPATH");
+  ScopedRegistryValue path(HKEY_LOCAL_MACHINE, kEnvironmentKey, "Path");
+  ASSERT_TRUE(javaHome.Remove() && classPath.Remove());
+  ASSERT_TRUE(path.Original()) << "the prefix has no system path";
+  const std::string before = path.Original()->Text();
+  ASSERT_EQ(before.find("%JAVA_HOME%"), std::string::npos) << "a previous run left its entries: " << before;
+
+  TavrelDriver tavrel(testing::FreshTestFolder("e2e-configure"));
+  StartAndWaitForFill(tavrel);
+  EXPECT_EQ(tavrel.Caption(ctl::kJavaVersion), L"1.8");
+  EXPECT_EQ(tavrel.Caption(ctl::kSuperButton), L"一键配置");
+
+  const std::string expectedPath = before + ";%JAVA_HOME%\\bin;%JAVA_HOME%\\jre\\bin";
+  // The second click finds the entries there and adds nothing.
+  for (std::size_t click = 1; click <= 2; ++click) {
+    tavrel.Click(ctl::kSuperButton);
+    ASSERT_TRUE(tavrel.WaitForDialogs(click, kFillMs)) << "no message after click " << click;
+    const auto dialog = tavrel.Dialogs()[click - 1];
+    EXPECT_EQ(dialog.title, L"信息：");
+    EXPECT_EQ(dialog.text, L"JDK环境变量配置成功");
+
+    auto storedHome = testing::ReadRegistryValue(HKEY_LOCAL_MACHINE, kEnvironmentKey, "JAVA_HOME", 0);
+    auto storedClassPath = testing::ReadRegistryValue(HKEY_LOCAL_MACHINE, kEnvironmentKey, "CLASSPATH", 0);
+    auto storedPath = testing::ReadRegistryValue(HKEY_LOCAL_MACHINE, kEnvironmentKey, "Path", 0);
+    ASSERT_TRUE(storedHome && storedClassPath && storedPath);
+    EXPECT_EQ(storedHome->Text(), home);
+    EXPECT_EQ(storedHome->type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(storedClassPath->Text(), ".;%JAVA_HOME%\\lib\\dt.jar;%JAVA_HOME%\\lib\\tools.jar");
+    EXPECT_EQ(storedClassPath->type, static_cast<DWORD>(REG_EXPAND_SZ));
+    EXPECT_EQ(storedPath->Text(), expectedPath) << "after click " << click;
+    EXPECT_EQ(storedPath->type, static_cast<DWORD>(REG_EXPAND_SZ));
+  }
+  EXPECT_EQ(tavrel.Dialogs().size(), 2u);
+  EXPECT_EQ(tavrel.Close(kStartMs), std::optional<DWORD>(0));
+}
+
+}  // namespace
+}  // namespace tavrel
