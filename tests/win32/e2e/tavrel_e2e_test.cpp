@@ -6,6 +6,7 @@
 #include "tests/support/test_paths.h"
 #include "tests/support/win32/maker_services.h"
 #include "tests/support/win32/tavrel_driver.h"
+#include "tests/support/win32/test_root_store.h"
 
 namespace tavrel {
 namespace {
@@ -34,6 +35,19 @@ std::wstring SystemTypeText() { return testing::WindowsIs64Bit() ? L"64位" : L"
 std::vector<std::wstring> ExpectedReleases() {
   if (testing::WindowsIs64Bit()) return {L"Java 8u271", L"Java 11.0.9"};
   return {L"Java 8u271"};
+}
+
+// Where the build put the test PKI's root and the signed stand-in installers.
+std::string TrustFile(const std::string& name) {
+  std::string path = "Z:" + testing::BinaryDir() + "/tests/trust/" + name;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(::tolower(static_cast<unsigned char>(c)));
+  return text;
 }
 
 // Starts Tavrel.exe and waits until its window has been filled (the Java
@@ -114,6 +128,75 @@ TEST(EndToEnd, StatusBarClickOpensTheSite) {
   EXPECT_EQ(browser.WaitForAddress(10000), "http://127.0.0.1");
   EXPECT_TRUE(tavrel.Dialogs().empty());
   EXPECT_EQ(tavrel.Close(kStartMs), std::optional<DWORD>(0));
+}
+
+// The install button, from the click to the started installer. The
+// stand-in installers are signed by the test signer whose root the test
+// trusts; a download that does not match its signature is never started.
+TEST(EndToEnd, InstallDownloadsTheInstallerAndStartsOnlyAGenuineOneOnce) {
+  // The order every test takes them in: trusted roots, then the ports.
+  testing::RootStoreLock rootStore;
+  ASSERT_TRUE(rootStore.Held());
+  testing::TrustedRoot trusted(testing::ReadCertificate(TrustFile("root.cer")));
+  ASSERT_TRUE(trusted.Trusted()) << "the build makes the test PKI in " << TrustFile("");
+  // A 32-bit system fetches the i586 installer and stores it under the x64 name.
+  const std::string served =
+      testing::WindowsIs64Bit() ? "/jdk-8u271-windows-x64.exe" : "/jdk-8u271-windows-i586.exe";
+
+  struct Row {
+    const char* installer;
+    bool genuine;
+  };
+  for (const Row& row : {Row{"good", true}, Row{"overlay-changed", false}}) {
+    SCOPED_TRACE(row.installer);
+    const auto installer = testing::ReadWholeFile(TrustFile(std::string("installers/") + row.installer + ".exe"));
+    ASSERT_TRUE(installer && !installer->empty()) << "the stand-in installer was not made";
+    MakerServices services("0", [&](const testing::HttpRequest& request, testing::ServerConnection& connection) {
+      if (request.target == served)
+        testing::ServeContent(*installer, request, connection);
+      else
+        connection.Send(testing::ResponseHead(404, "Content-Length: 0\r\n"));
+    });
+    ASSERT_TRUE(services.Ready()) << "ports 443 and 88 did not come free";
+
+    const std::string folder = testing::FreshTestFolder(std::string("e2e-install-") + row.installer);
+    const std::string stored = folder + "download\\jdk-8u271-windows-x64.exe";
+    const std::string marker = stored + ".started";
+    TavrelDriver tavrel(folder);
+    StartAndWaitForFill(tavrel);
+    ASSERT_TRUE(tavrel.SelectRelease(0));
+    EXPECT_EQ(tavrel.ReleaseSelection(), 0);
+    EXPECT_FALSE(tavrel.Visible(ctl::kProgressBar));
+    tavrel.Click(ctl::kInstallButton);
+
+    ASSERT_TRUE(tavrel.WaitForCaption(ctl::kPercentLabel, L"100%", 30000))
+        << "the percentage stopped at " << ::testing::PrintToString(tavrel.Caption(ctl::kPercentLabel));
+    EXPECT_TRUE(tavrel.Visible(ctl::kProgressBar));
+    const auto requests = services.Download().Requests();
+    ASSERT_FALSE(requests.empty());
+    for (const auto& request : requests) EXPECT_EQ(request.target, served);
+
+    if (row.genuine) {
+      ASSERT_TRUE(testing::WaitForFile(marker, 10000)) << "the installer was not started";
+      EXPECT_TRUE(testing::ReadWholeFile(stored) == installer) << "the stored installer differs from the served one";
+      // Started by its full path, quoted.
+      ::Sleep(100);
+      EXPECT_EQ(Lower(testing::ReadWholeFile(marker).value_or("")), Lower("\"" + stored + "\""));
+      EXPECT_TRUE(tavrel.Dialogs().empty());
+    } else {
+      ASSERT_TRUE(tavrel.WaitForDialogs(1, 10000)) << "the refusal was not shown";
+      EXPECT_EQ(tavrel.Dialogs()[0].title, L"信息：");
+      EXPECT_EQ(tavrel.Dialogs()[0].text, L"安装程序签名校验失败，未启动");
+      EXPECT_FALSE(testing::ReadWholeFile(stored)) << "the refused download was left in place";
+    }
+    // The timer has stopped: more ticks would start the installer again.
+    ::DeleteFileA(marker.c_str());
+    ::Sleep(2500);
+    EXPECT_EQ(tavrel.Caption(ctl::kPercentLabel), L"100%");
+    EXPECT_FALSE(testing::ReadWholeFile(marker)) << "the installer was started again";
+    EXPECT_EQ(tavrel.Dialogs().size(), row.genuine ? 0u : 1u);
+    EXPECT_EQ(tavrel.Close(kStartMs), std::optional<DWORD>(0));
+  }
 }
 
 TEST(EndToEnd, ConfigureWritesTheSystemEnvironmentOnce) {
