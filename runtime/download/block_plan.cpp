@@ -62,8 +62,26 @@ std::int32_t BlockPlan::SplitLargest(std::int32_t connection, std::uint32_t thre
   return Count() - 1;
 }
 
-void BlockPlan::Release(std::int32_t index) {
+std::int32_t BlockPlan::TakeBlockStartingAt(std::int32_t pos, std::int32_t connection, std::uint32_t threadId,
+                                            std::int32_t& skipTo, bool steal) {
+  skipTo = total_;
+  for (std::int32_t i = 0; i < Count(); ++i) {
+    const Block& b = blocks_[static_cast<std::size_t>(i)];
+    if (b.length == 0 || pos < b.start || pos >= b.End()) continue;
+    bool stealable = steal && b.inUse && b.done == 0 && !b.storing;
+    if (b.Complete() || (b.inUse && !stealable)) {
+      skipTo = b.End();
+      return kNone;
+    }
+    Take(i, connection, threadId);
+    return i;
+  }
+  return kNone;
+}
+
+void BlockPlan::Release(std::int32_t index, std::int32_t connection) {
   Block& b = blocks_[static_cast<std::size_t>(index)];
+  if (b.connection != connection) return;
   b.inUse = false;
   b.connection = 0;
   b.threadId = 0;

@@ -21,6 +21,7 @@ struct Block {
   std::int32_t length = 0;
   std::int32_t done = 0;
   std::int32_t connection = 0;  // 0 when nobody works on it
+  bool storing = false;         // its connection is copying bytes into it
 
   std::int32_t Position() const { return start + done; }
   std::int32_t End() const { return start + length; }
@@ -52,8 +53,18 @@ class BlockPlan {
   // Cuts the block with the most bytes left in two halves and gives the second
   // to the connection; kNone when no block has kMinSplitBytes left.
   std::int32_t SplitLargest(std::int32_t connection, std::uint32_t threadId);
-  // The connection lets go of its block (finished or not).
-  void Release(std::int32_t index);
+  // The block that starts at pos (a stream reaching a block boundary), taken
+  // when it is unfinished and nobody works on it; kNone otherwise, with
+  // skipTo set to where the next block starts (the end of the file when pos
+  // is there or beyond).
+  // With steal, a block another connection holds but has stored nothing in
+  // (and is not storing into) is taken from it.
+  std::int32_t TakeBlockStartingAt(std::int32_t pos, std::int32_t connection, std::uint32_t threadId,
+                                   std::int32_t& skipTo, bool steal = false);
+  // The connection lets go of its block (finished or not); nothing happens
+  // when the block is no longer that connection's.
+  void Release(std::int32_t index, std::int32_t connection);
+  void SetStoring(std::int32_t index, bool storing) { blocks_[static_cast<std::size_t>(index)].storing = storing; }
   // Counts bytes stored into a block; never beyond its length.
   void AddDone(std::int32_t index, std::int32_t bytes);
 

@@ -6,14 +6,12 @@
 
 namespace tavrel::download {
 
-void RunConnection(Task& task, std::int32_t number, std::int32_t block) {
+ConnectionEnd RunConnection(Task& task, std::int32_t number, std::int32_t block) {
   switch (task.StartUrl().scheme) {
     case Scheme::kHttp:
-      RunHttpConnection(task, number, block);
-      return;
+      return RunHttpConnection(task, number, block);
     case Scheme::kFtp:
-      RunFtpConnection(task, number, block);
-      return;
+      return RunFtpConnection(task, number, block);
     case Scheme::kMms:
     case Scheme::kRtsp:
       // Streaming protocols are recognised but not fetched: the task ends at
@@ -21,8 +19,9 @@ void RunConnection(Task& task, std::int32_t number, std::int32_t block) {
       task.QueueEvent(kWorkerStarted, number, 0, 0);
       task.QueueLog(number, kLogError, FormatLine(msg::kUnsupportedProtocol, task.Param().url.c_str()));
       task.QueueEvent(kWorkerFailed, number, 0, 0);
-      return;
+      return ConnectionEnd::kGaveUp;
   }
+  return ConnectionEnd::kGaveUp;
 }
 
 }  // namespace tavrel::download

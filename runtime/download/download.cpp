@@ -13,12 +13,15 @@ namespace tavrel::download {
 namespace {
 
 std::atomic<std::int32_t> g_retryDelayMs{5000};
+std::atomic<std::int32_t> g_retryLimit{999};
 std::atomic<std::int32_t> g_liveTasks{0};
 
 }  // namespace
 
 void SetRetryDelayMs(std::int32_t ms) { g_retryDelayMs.store(std::max<std::int32_t>(ms, 0)); }
 std::int32_t RetryDelayMs() { return g_retryDelayMs.load(); }
+void SetRetryLimit(std::int32_t retries) { g_retryLimit.store(std::max<std::int32_t>(retries, 0)); }
+std::int32_t RetryLimit() { return g_retryLimit.load(); }
 
 Download::Download() { AddRuntimeShutdownHook(&ShutdownDownloadService); }
 

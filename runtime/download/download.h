@@ -128,8 +128,11 @@ bool ChangeTaskFileName(TaskRef task, TextView path);
 // Told at the end of the program, after the program's own clean-up.
 void ShutdownDownloadService();
 
-// The pause before a connection retries (5000 ms). Tests shorten it.
+// The pause before a connection retries (5000 ms) and the retries each
+// connection may make (999). Tests shorten them.
 void SetRetryDelayMs(std::int32_t ms);
 std::int32_t RetryDelayMs();
+void SetRetryLimit(std::int32_t retries);
+std::int32_t RetryLimit();
 
 }  // namespace tavrel::download

@@ -5,10 +5,11 @@
 
 namespace tavrel::download {
 
-void RunFtpConnection(Task& task, std::int32_t number, std::int32_t) {
+ConnectionEnd RunFtpConnection(Task& task, std::int32_t number, std::int32_t) {
   task.QueueEvent(kWorkerStarted, number, 0, 0);
   task.QueueLog(number, kLogError, FormatLine(msg::kUnsupportedProtocol, task.Param().url.c_str()));
   task.QueueEvent(kWorkerFailed, number, 0, 0);
+  return ConnectionEnd::kGaveUp;
 }
 
 }  // namespace tavrel::download

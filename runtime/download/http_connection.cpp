@@ -21,10 +21,8 @@
 namespace tavrel::download {
 namespace {
 
-constexpr int kMaxRetries = 999;
-
 enum class Outcome { kOk, kRetry, kFailed, kStopped };
-enum class BodyEnd { kBlockComplete, kClosedWithData, kRetry, kStopped };
+enum class BodyEnd { kBlockComplete, kClosedWithData, kRetry, kStopped, kLost };
 
 struct ProxyAddress {
   std::string host;
@@ -64,7 +62,7 @@ class HttpConnection {
     }
   }
 
-  void Run() {
+  ConnectionEnd Run() {
     task_.QueueEvent(kWorkerStarted, number_, 0, 0);
     bool succeeded;
     if (block_ == BlockPlan::kNone) {
@@ -75,13 +73,15 @@ class HttpConnection {
       task_.MarkBlockThread(block_, threadId_);
       succeeded = RunBlocks(false, kBlockBegun);
     }
-    socket_.Close();
+    CloseResponse();
     std::int32_t position = 0;
     if (block_ != BlockPlan::kNone) {
       position = task_.BlockState(block_).Position();
-      task_.ReleaseBlock(block_);
+      task_.ReleaseBlock(block_, number_);
     }
     task_.QueueEvent(succeeded ? kWorkerSucceeded : kWorkerFailed, number_, position, 0);
+    if (task_.Stopping() && end_ != ConnectionEnd::kDone) end_ = ConnectionEnd::kStopped;
+    return end_;
   }
 
  private:
@@ -92,8 +92,16 @@ class HttpConnection {
     return Outcome::kFailed;
   }
 
+  void CloseResponse() {
+    socket_.Close();
+    task_.DropStream(number_);
+  }
+
   bool Retry() {
-    if (task_.Stopping() || retries_ >= kMaxRetries) return false;
+    if (task_.Stopping() || retries_ >= RetryLimit()) {
+      end_ = task_.Stopping() ? ConnectionEnd::kStopped : ConnectionEnd::kGaveUp;
+      return false;
+    }
     ++retries_;
     Log(kLogProgress, FormatLine(msg::kRetryAfter, RetryDelayMs() / 1000));
     return task_.WaitBeforeRetry();
@@ -143,6 +151,7 @@ class HttpConnection {
     }
 
     if (TakeTotalSize() != Outcome::kOk) return false;
+    streamPos_ = 0;
     std::string path;
     platform::MappedFile file;
     if (PrepareFile(path, file) != Outcome::kOk) return false;
@@ -152,6 +161,7 @@ class HttpConnection {
     task_.PublishRoute(route_);
     task_.BeginTransfer(std::move(plan), std::move(file), path, number_, threadId_);
     block_ = 0;
+    if (StatusCode(header_) == 200) task_.HoldStream(number_);
     task_.QueueEvent(kTransferStarted, number_, total_, 0);
     Block b = task_.BlockState(0);
     task_.QueueEvent(kBlockBegun, number_, b.Position(), b.End());
@@ -248,6 +258,17 @@ class HttpConnection {
   bool RunBlocks(bool haveResponse, std::int32_t announce) {
     bool announced = haveResponse;
     while (true) {
+      if (!haveResponse && !StillMine()) {
+        // Stored meanwhile by the stream that took it over: on to the next.
+        std::int32_t next = task_.TakeNextBlock(block_, number_, threadId_);
+        if (next == BlockPlan::kNone) {
+          end_ = ConnectionEnd::kDone;
+          return true;
+        }
+        block_ = next;
+        announce = announced ? kBlockTakenOver : announce;
+        announced = false;
+      }
       if (!announced) {
         Block b = task_.BlockState(block_);
         task_.QueueEvent(announce, number_, b.Position(), b.End());
@@ -257,7 +278,7 @@ class HttpConnection {
         if (task_.Stopping()) return false;
         Outcome o = OpenRange();
         if (o == Outcome::kRetry) {
-          socket_.Close();
+          CloseResponse();
           if (!Retry()) return false;
           continue;
         }
@@ -265,28 +286,75 @@ class HttpConnection {
       }
       haveResponse = false;
       BodyEnd end = ReceiveBody();
-      socket_.Close();
+      if (end == BodyEnd::kBlockComplete) {
+        if (ContinueStream(end)) {
+          announce = kBlockTakenOver;
+          announced = false;
+          haveResponse = true;
+          continue;
+        }
+        if (end != BodyEnd::kBlockComplete) {
+          CloseResponse();
+          end_ = ConnectionEnd::kLeftRest;
+          return end != BodyEnd::kStopped;
+        }
+      }
+      CloseResponse();
       switch (end) {
         case BodyEnd::kBlockComplete: {
           std::int32_t next = task_.TakeNextBlock(block_, number_, threadId_);
-          if (next == BlockPlan::kNone) return true;
+          if (next == BlockPlan::kNone) {
+            end_ = ConnectionEnd::kDone;
+            return true;
+          }
           block_ = next;
           announce = kBlockTakenOver;
           announced = false;
           break;
         }
         case BodyEnd::kClosedWithData:
-          return true;  // the rest of the block is left for another connection
+          end_ = ConnectionEnd::kLeftRest;  // another connection takes up the rest
+          return true;
         case BodyEnd::kRetry:
           if (!Retry()) return false;
           break;
         case BodyEnd::kStopped:
+          end_ = ConnectionEnd::kStopped;
           return false;
+        case BodyEnd::kLost:
+          end_ = ConnectionEnd::kDone;  // the block is in the stream's hands
+          return true;
       }
     }
   }
 
+  bool StillMine() {
+    Block b = task_.BlockState(block_);
+    return b.connection == number_ && !b.Complete();
+  }
+
+  // Over one stream, the connection reading it goes on into the next block
+  // whose bytes come next, passing over blocks that are stored or taken.
+  // False when the stream does not go on here; end then tells why.
+  bool ContinueStream(BodyEnd& end) {
+    if (bodyLeft_ == 0 || !task_.SingleStream() || !task_.IsStreamer(number_)) return false;
+    std::int32_t finished = block_;
+    while (true) {
+      std::int32_t skipTo = 0;
+      std::int32_t next = task_.TakeBlockStartingAt(finished, streamPos_, number_, threadId_, skipTo);
+      finished = BlockPlan::kNone;
+      if (next != BlockPlan::kNone) {
+        block_ = next;
+        return true;
+      }
+      if (skipTo >= total_) return false;  // the end of the file: done
+      end = DiscardTo(skipTo);
+      if (end != BodyEnd::kBlockComplete) return false;
+    }
+  }
+
   Outcome OpenRange() {
+    end_ = ConnectionEnd::kRecoverable;
     Outcome o = Connect(false);
     std::int32_t position = task_.BlockState(block_).Position();
     if (o == Outcome::kOk) o = SendRequest(FormatLine("Range: bytes=%d-", position));
@@ -294,37 +362,57 @@ class HttpConnection {
     if (o != Outcome::kOk) return o;
 
     int status = StatusCode(header_);
-    if (status == 400 || status == 403 || status == 404) return Fail(msg::kServerError);
+    if (status == 400 || status == 403 || status == 404) {
+      end_ = ConnectionEnd::kRefused;
+      return Fail(msg::kServerError);
+    }
+    end_ = ConnectionEnd::kRecoverable;
     if (status != 200 && status != 206) return Fail(FormatLine(msg::kUnsupportedStatus, status));
-    std::int64_t length = ContentLength(header_);
-    if (position > 0) {
-      // The server ignored the range: its bytes start at the file's first
-      // byte, not at this block's position.
-      if (length == total_ || status == 200) return Fail(msg::kServerError);
+    bodyLeft_ = ContentLength(header_);
+    if (status == 200) {
+      // The whole file from its first byte: the server ignored the range.
+      // One connection reads on from there; the others leave it.
+      if (position > 0 && !task_.RangeIgnored(number_)) return Outcome::kFailed;
+      task_.HoldStream(number_);
+      streamPos_ = 0;
+      if (position > 0) {
+        // Reading from the first byte, store the first block on the way
+        // that nobody stores, rather than pass it over.
+        std::int32_t first = task_.TakeFirstStreamBlock(block_, number_, threadId_);
+        if (first != block_) {
+          block_ = first;
+          Block b = task_.BlockState(block_);
+          task_.QueueEvent(kBlockTakenOver, number_, b.Position(), b.End());
+        }
+      }
+      return Outcome::kOk;
     }
-    if (status == 206) {
-      auto field = FindField(header_, "Content-Range");
-      auto range = field ? ParseContentRange(*field) : std::nullopt;
-      if (!range || range->first != position || (range->total >= 0 && range->total != total_))
-        return Fail(FormatLine(msg::kWrongRange, field ? std::string(*field).c_str() : ""));
-    }
-    bodyLeft_ = length;
+    // Bytes are stored only where they belong: exactly at the block's stored
+    // end, inside a file of the task's size.
+    auto field = FindField(header_, "Content-Range");
+    auto range = field ? ParseContentRange(*field) : std::nullopt;
+    if (!range || range->first != position || (range->total >= 0 && range->total != total_))
+      return Fail(FormatLine(msg::kWrongRange, field ? std::string(*field).c_str() : ""));
+    streamPos_ = position;
     return Outcome::kOk;
   }
 
   BodyEnd ReceiveBody() {
     fill_ = 0;
     pending_.clear();
+    BodyEnd skipped = DiscardTo(task_.BlockState(block_).Position());
+    if (skipped != BodyEnd::kBlockComplete) return skipped;
     std::int32_t left = task_.BlockState(block_).Left();
     if (!leftover_.empty()) {
       std::int64_t n = std::min<std::int64_t>(static_cast<std::int64_t>(leftover_.size()), left);
       if (bodyLeft_ >= 0) n = std::min(n, bodyLeft_);
       Take(reinterpret_cast<const std::uint8_t*>(leftover_.data()), static_cast<std::int32_t>(n));
-      leftover_.clear();
+      leftover_.erase(0, static_cast<std::size_t>(n));
     }
     auto roundStart = std::chrono::steady_clock::now();
     while (true) {
       left = task_.BlockState(block_).Left() - fill_;
+      if (lostBlock_) return BodyEnd::kLost;
       if (left <= 0) {
         Flush();
         return BodyEnd::kBlockComplete;
@@ -345,6 +433,7 @@ class HttpConnection {
           fill_ += static_cast<std::int32_t>(got);
           pending_.push_back(static_cast<std::int32_t>(got));
           task_.CountTransfer(static_cast<std::int32_t>(got));
+          streamPos_ += static_cast<std::int32_t>(got);
           if (bodyLeft_ > 0) bodyLeft_ -= static_cast<std::int64_t>(got);
           if (paced_) {
             auto now = std::chrono::steady_clock::now();
@@ -385,11 +474,48 @@ class HttpConnection {
     fill_ += n;
     pending_.push_back(n);
     task_.CountTransfer(n);
+    streamPos_ += n;
     if (bodyLeft_ > 0) bodyLeft_ -= n;
   }
 
+  // Reads and drops the stream's bytes up to pos (bytes before the block
+  // this connection stores, or of a block stored or taken already).
+  // kBlockComplete when the stream stands at pos.
+  BodyEnd DiscardTo(std::int32_t pos) {
+    while (streamPos_ < pos) {
+      std::int32_t gap = pos - streamPos_;
+      if (!leftover_.empty()) {
+        auto n = static_cast<std::int32_t>(std::min<std::size_t>(leftover_.size(), static_cast<std::size_t>(gap)));
+        leftover_.erase(0, static_cast<std::size_t>(n));
+        streamPos_ += n;
+        if (bodyLeft_ > 0) bodyLeft_ -= n;
+        continue;
+      }
+      if (bodyLeft_ == 0) {
+        Log(kLogError, msg::kReceiveFailed);
+        return BodyEnd::kRetry;
+      }
+      std::size_t got = 0;
+      auto status = socket_.Receive(reinterpret_cast<char*>(buffer_.get()),
+                                    static_cast<std::size_t>(std::min(gap, kBufferBytes)), receiveTimeoutMs_,
+                                    task_.StopRequested(), got);
+      if (status == platform::NetStatus::kStopped) return BodyEnd::kStopped;
+      if (status != platform::NetStatus::kOk) {
+        Log(kLogError, status == platform::NetStatus::kClosed ? msg::kReceiveFailed : ReceiveFailureText(status));
+        return BodyEnd::kRetry;
+      }
+      streamPos_ += static_cast<std::int32_t>(got);
+      if (bodyLeft_ > 0) bodyLeft_ -= static_cast<std::int64_t>(got);
+    }
+    return BodyEnd::kBlockComplete;
+  }
+
   void Flush() {
-    if (fill_ > 0) task_.Store(block_, buffer_.get(), fill_);
+    if (fill_ > 0 && task_.Store(block_, number_, buffer_.get(), fill_) < 0) {
+      // The stream took the block over: these bytes are its to store.
+      lostBlock_ = true;
+      pending_.clear();
+    }
     fill_ = 0;
     task_.QueueDataReceived(number_, pending_);
     pending_.clear();
@@ -456,7 +582,10 @@ class HttpConnection {
     // A redirection or cookie chosen by the server may make the request too
     // long; it is refused whole, never cut.
     auto request = BuildGetRequest(spec);
-    if (!request) return Fail(msg::kBadRedirect);
+    if (!request) {
+      end_ = ConnectionEnd::kGaveUp;  // the same request would be refused again
+      return Fail(msg::kBadRedirect);
+    }
     Log(kLogRequest, *request);
     auto status = socket_.Send(request->data(), request->size(), std::max<std::int32_t>(param_.sendTimeoutMs, 1),
                                task_.StopRequested());
@@ -510,13 +639,16 @@ class HttpConnection {
   std::int32_t receiveTimeoutMs_ = 0;
   std::int32_t chunk_ = kBufferBytes;
   bool paced_ = false;
+  bool lostBlock_ = false;
   int retries_ = 0;
+  std::int32_t streamPos_ = 0;  // the file offset of the answer's next body byte
+  ConnectionEnd end_ = ConnectionEnd::kGaveUp;
 };
 
 }  // namespace
 
-void RunHttpConnection(Task& task, std::int32_t number, std::int32_t block) {
-  HttpConnection(task, number, block).Run();
+ConnectionEnd RunHttpConnection(Task& task, std::int32_t number, std::int32_t block) {
+  return HttpConnection(task, number, block).Run();
 }
 
 }  // namespace tavrel::download

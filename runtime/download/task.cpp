@@ -178,19 +178,23 @@ std::int32_t Task::TotalSize() {
   return plan_.Total();
 }
 
-std::int32_t Task::Store(std::int32_t block, const std::uint8_t* data, std::int32_t size) {
+std::int32_t Task::Store(std::int32_t block, std::int32_t connection, const std::uint8_t* data, std::int32_t size) {
   std::uint8_t* target;
   {
     std::lock_guard guard(lock_);
     const Block& b = plan_.At(block);
+    if (b.connection != connection) return -1;
     size = std::min(size, b.Left());
     target = file_.Data() + b.Position();
+    plan_.SetStoring(block, true);
   }
   // The block's bytes beyond its stored count belong to this connection
-  // alone (a split only ever takes from the far half), so the copy needs no
+  // alone while it is storing (a split only takes from the far half, a
+  // stream takes over no block being stored into), so the copy needs no
   // lock; the file stays mapped until every connection thread has ended.
   if (size > 0) std::memcpy(target, data, static_cast<std::size_t>(size));
   std::lock_guard guard(lock_);
+  plan_.SetStoring(block, false);
   plan_.AddDone(block, size);
   return size;
 }
@@ -202,13 +206,13 @@ Block Task::BlockState(std::int32_t block) {
 
 std::int32_t Task::TakeNextBlock(std::int32_t finished, std::int32_t connection, std::uint32_t threadId) {
   std::lock_guard guard(lock_);
-  plan_.Release(finished);
+  plan_.Release(finished, connection);
   return plan_.TakeUnworked(connection, threadId);
 }
 
-void Task::ReleaseBlock(std::int32_t block) {
+void Task::ReleaseBlock(std::int32_t block, std::int32_t connection) {
   std::lock_guard guard(lock_);
-  plan_.Release(block);
+  plan_.Release(block, connection);
 }
 
 void Task::MarkBlockThread(std::int32_t block, std::uint32_t threadId) {
@@ -216,13 +220,73 @@ void Task::MarkBlockThread(std::int32_t block, std::uint32_t threadId) {
   plan_.Take(block, plan_.At(block).connection, threadId);
 }
 
-void Task::OpenConnection(bool first) {
+bool Task::RangeIgnored(std::int32_t connection) {
+  bool first = false;
+  bool reads = false;
+  {
+    std::lock_guard guard(lock_);
+    first = !singleStream_;
+    singleStream_ = true;
+    if (streamer_ == 0) streamer_ = connection;
+    reads = streamer_ == connection;
+  }
+  if (first) QueueLog(connection, kLogProgress, msg::kSingleStream);
+  return reads;
+}
+
+bool Task::SingleStream() {
+  std::lock_guard guard(lock_);
+  return singleStream_;
+}
+
+void Task::HoldStream(std::int32_t connection) {
+  std::lock_guard guard(lock_);
+  if (streamer_ == 0) streamer_ = connection;
+}
+
+void Task::DropStream(std::int32_t connection) {
+  std::lock_guard guard(lock_);
+  if (streamer_ == connection) streamer_ = 0;
+}
+
+bool Task::IsStreamer(std::int32_t connection) {
+  std::lock_guard guard(lock_);
+  return streamer_ == connection;
+}
+
+std::int32_t Task::TakeBlockStartingAt(std::int32_t finished, std::int32_t pos, std::int32_t connection,
+                                       std::uint32_t threadId, std::int32_t& skipTo) {
+  std::lock_guard guard(lock_);
+  if (finished != BlockPlan::kNone) plan_.Release(finished, connection);
+  // Over one stream, blocks that connections took before the server was
+  // found out hold nothing yet: the stream takes them over.
+  return plan_.TakeBlockStartingAt(pos, connection, threadId, skipTo, singleStream_);
+}
+
+std::int32_t Task::TakeFirstStreamBlock(std::int32_t current, std::int32_t connection, std::uint32_t threadId) {
+  std::lock_guard guard(lock_);
+  std::int32_t pos = 0;
+  while (true) {
+    std::int32_t skipTo = 0;
+    std::int32_t taken = plan_.TakeBlockStartingAt(pos, connection, threadId, skipTo, true);
+    if (taken != BlockPlan::kNone) {
+      if (taken != current && current != BlockPlan::kNone) plan_.Release(current, connection);
+      return taken;
+    }
+    if (skipTo >= plan_.Total() || skipTo <= pos) return current;
+    pos = skipTo;
+  }
+}
+
+void Task::OpenConnection(Opening opening, std::int32_t delayMs) {
   if (Stopping()) return;
   std::int32_t number = lastConnection_ + 1;
   std::int32_t block = BlockPlan::kNone;
-  if (!first) {
+  if (opening != Opening::kFirst) {
     std::lock_guard guard(lock_);
     if (plan_.Count() == 0) return;
+    // Over one stream no block connection is opened on request.
+    if (singleStream_ && opening == Opening::kRequested) return;
     block = plan_.TakeUnworked(number, 0);
     if (block == BlockPlan::kNone) block = plan_.SplitLargest(number, 0);
     if (block == BlockPlan::kNone) return;
@@ -232,22 +296,27 @@ void Task::OpenConnection(bool first) {
     ++activeConnections_;
   }
   try {
-    connections_.emplace(number, std::thread(&Task::ConnectionMain, shared_from_this(), number, block));
+    connections_.emplace(number, std::thread(&Task::ConnectionMain, shared_from_this(), number, block, delayMs));
     lastConnection_ = number;
   } catch (const std::system_error&) {
-    if (block != BlockPlan::kNone) ReleaseBlock(block);
+    if (block != BlockPlan::kNone) ReleaseBlock(block, number);
     std::lock_guard guard(queueLock_);
     --activeConnections_;
   }
 }
 
-void Task::ConnectionMain(std::int32_t number, std::int32_t block) {
-  RunConnection(*this, number, block);
+void Task::ConnectionMain(std::int32_t number, std::int32_t block, std::int32_t delayMs) {
+  ConnectionEnd end = ConnectionEnd::kStopped;
+  if (delayMs <= 0 || Pause(delayMs))
+    end = RunConnection(*this, number, block);
+  else if (block != BlockPlan::kNone)
+    ReleaseBlock(block, number);
   {
     std::lock_guard guard(queueLock_);
     --activeConnections_;
     QueueItem item(QueueItem::Kind::kConnectionEnded);
     item.connection = number;
+    item.value3 = static_cast<std::int32_t>(end);
     PushLocked(std::move(item));
   }
   queueSignal_.notify_one();
@@ -263,7 +332,7 @@ void Task::Deliver(const QueueItem& item) {
       if (param_.logRoutine) param_.logRoutine(item.connection, item.time, item.text, item.value3, Ref());
       break;
     case QueueItem::Kind::kOpenConnection:
-      OpenConnection(false);
+      OpenConnection(Opening::kRequested);
       break;
     case QueueItem::Kind::kConnectionEnded: {
       auto it = connections_.find(item.connection);
@@ -271,13 +340,28 @@ void Task::Deliver(const QueueItem& item) {
         it->second.join();
         connections_.erase(it);
       }
+      TakeUpLeftovers(static_cast<ConnectionEnd>(item.value3));
       break;
     }
   }
 }
 
+void Task::TakeUpLeftovers(ConnectionEnd end) {
+  if (end == ConnectionEnd::kRefused) refused_ = true;
+  if (Stopping() || refused_ || end == ConnectionEnd::kGaveUp || end == ConnectionEnd::kStopped) return;
+  {
+    std::lock_guard guard(lock_);
+    if (!plan_.HasUnworked()) return;
+  }
+  if (SingleStream() && ActiveConnections() > 0) return;  // one stream at a time
+  if (revivals_ >= RetryLimit()) return;
+  ++revivals_;
+  // After a failed answer, pause as a retry would before asking again.
+  OpenConnection(Opening::kRevival, end == ConnectionEnd::kRecoverable ? RetryDelayMs() : 0);
+}
+
 void Task::TaskThreadMain() {
-  OpenConnection(true);
+  OpenConnection(Opening::kFirst);
   std::deque<QueueItem> batch;
   while (!connections_.empty()) {
     {

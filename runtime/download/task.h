@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "runtime/download/block_plan.h"
+#include "runtime/download/connection.h"
 #include "runtime/download/download.h"
 #include "runtime/download/platform.h"
 #include "runtime/download/url.h"
@@ -85,13 +86,30 @@ class Task : public std::enable_shared_from_this<Task> {
                      std::int32_t connection, std::uint32_t threadId);
   std::int32_t TotalSize();
   // Copies bytes to the block's current position and counts them; returns
-  // how many fitted in the block.
-  std::int32_t Store(std::int32_t block, const std::uint8_t* data, std::int32_t size);
+  // how many fitted in the block, or -1 when the block is no longer this
+  // connection's (a stream took it over).
+  std::int32_t Store(std::int32_t block, std::int32_t connection, const std::uint8_t* data, std::int32_t size);
   Block BlockState(std::int32_t block);
   // Lets go of a finished block and takes the next one nobody works on.
   std::int32_t TakeNextBlock(std::int32_t finished, std::int32_t connection, std::uint32_t threadId);
-  void ReleaseBlock(std::int32_t block);
+  void ReleaseBlock(std::int32_t block, std::int32_t connection);
   void MarkBlockThread(std::int32_t block, std::uint32_t threadId);
+
+  // A server that ignores Range: the task goes on over one stream. True when
+  // the connection that found out is to read that stream (nobody else does).
+  bool RangeIgnored(std::int32_t connection);
+  bool SingleStream();
+  // The connection holds an answer with the whole file from its first byte.
+  void HoldStream(std::int32_t connection);
+  void DropStream(std::int32_t connection);
+  bool IsStreamer(std::int32_t connection);
+  // Lets go of a finished block and takes the one starting at pos (see
+  // BlockPlan::TakeBlockStartingAt).
+  std::int32_t TakeBlockStartingAt(std::int32_t finished, std::int32_t pos, std::int32_t connection,
+                                   std::uint32_t threadId, std::int32_t& skipTo);
+  // For a connection that starts reading the stream from the file's first
+  // byte: the first block on the way it can store, in place of current.
+  std::int32_t TakeFirstStreamBlock(std::int32_t current, std::int32_t connection, std::uint32_t threadId);
 
  private:
   struct QueueItem {
@@ -110,8 +128,14 @@ class Task : public std::enable_shared_from_this<Task> {
   // Appends under queueLock_; true when the task thread must be woken.
   bool PushLocked(QueueItem item);
   void TaskThreadMain();
-  void OpenConnection(bool first);
-  void ConnectionMain(std::int32_t number, std::int32_t block);
+  // A first connection, one more asked for by the first connection, or one
+  // that takes up a block an ended connection left unfinished.
+  enum class Opening { kFirst, kRequested, kRevival };
+  void OpenConnection(Opening opening, std::int32_t delayMs = 0);
+  void ConnectionMain(std::int32_t number, std::int32_t block, std::int32_t delayMs);
+  // After a connection has ended: a new one for what is left, when the
+  // server can still deliver it.
+  void TakeUpLeftovers(ConnectionEnd end);
   void Deliver(const QueueItem& item);
 
   Download& owner_;
@@ -137,6 +161,8 @@ class Task : public std::enable_shared_from_this<Task> {
   Route route_;
   bool askingFileName_ = false;
   std::string askedFileName_;
+  bool singleStream_ = false;
+  std::int32_t streamer_ = 0;  // the connection reading the whole file, 0 none
 
   // The event queue and the count of connections still running.
   std::mutex queueLock_;
@@ -149,6 +175,8 @@ class Task : public std::enable_shared_from_this<Task> {
   // Owned by the task thread.
   std::map<std::int32_t, std::thread> connections_;
   std::int32_t lastConnection_ = 0;
+  bool refused_ = false;
+  std::int32_t revivals_ = 0;
 };
 
 }  // namespace tavrel::download

@@ -58,8 +58,10 @@ TEST(BlockPlan, TakingReleasingAndCounting) {
   EXPECT_EQ(plan.At(1).done, 0);
 
   // A released unfinished block is the next one taken; a complete one never is.
-  plan.Release(0);
-  plan.Release(1);
+  plan.Release(0, 1);
+  plan.Release(1, 9);  // not its connection's: nothing happens
+  EXPECT_TRUE(plan.At(1).inUse);
+  plan.Release(1, 2);
   EXPECT_FALSE(plan.At(1).inUse);
   EXPECT_EQ(plan.At(1).connection, 0);
   EXPECT_EQ(plan.TakeUnworked(3, 13), 1);
@@ -128,6 +130,47 @@ TEST(BlockPlan, SplitPicksTheBlockWithMostLeftAndGrowsCapacity) {
     if (!b.Complete()) {
       EXPECT_LT(b.Left(), kMinSplitBytes);
     }
+}
+
+TEST(BlockPlan, AStreamTakesTheBlockStartingWhereItStands) {
+  // Blocks of 200000: 0 complete, 1 free, 2 held with bytes, 3 held empty,
+  // 4 held empty but being stored into.
+  BlockPlan plan(1000000, 5);
+  plan.TakeUnworked(1, 0);
+  plan.AddDone(0, 200000);
+  plan.Take(2, 3, 0);
+  plan.AddDone(2, 10);
+  plan.Take(3, 4, 0);
+  plan.Take(4, 5, 0);
+  plan.SetStoring(4, true);
+  struct Row {
+    std::int32_t pos;
+    bool steal;
+    std::int32_t taken;
+    std::int32_t skipTo;
+  };
+  const Row rows[] = {
+      {0, true, BlockPlan::kNone, 200000},       // stored already
+      {200000, false, 1, 0},                     // free
+      {400000, true, BlockPlan::kNone, 600000},  // holds bytes: never taken from its connection
+      {600000, false, BlockPlan::kNone, 800000}, // held, no stealing asked
+      {600000, true, 3, 0},                      // held but empty: taken over
+      {800000, true, BlockPlan::kNone, 1000000}, // being stored into
+      {1000000, true, BlockPlan::kNone, 1000000},
+  };
+  for (const auto& r : rows) {
+    std::int32_t skipTo = 0;
+    std::int32_t taken = plan.TakeBlockStartingAt(r.pos, 9, 99, skipTo, r.steal);
+    EXPECT_EQ(taken, r.taken) << r.pos;
+    if (taken == BlockPlan::kNone) {
+      EXPECT_EQ(skipTo, r.skipTo) << r.pos;
+    } else {
+      EXPECT_EQ(plan.At(taken).connection, 9);
+    }
+  }
+  // The connection the block was taken from can no longer let it go.
+  plan.Release(3, 4);
+  EXPECT_TRUE(plan.At(3).inUse);
 }
 
 }  // namespace

@@ -41,6 +41,8 @@ TEST(FetchTool, ExitsZeroOnlyWhenEveryByteIsStored) {
       c.Send(ResponseHead(404, "Content-Length: 0\r\n"));
     else if (r.target == "/short.bin" && r.RangeStart())
       c.Send(ResponseHead(403, "Content-Length: 0\r\n"));  // blocks refused: the task cannot finish
+    else if (r.target == "/whole.bin")
+      ServeContent(content, HttpRequest{}, c);  // Range ignored: always the whole file
     else
       ServeContent(content, r, c);
   });
@@ -56,6 +58,7 @@ TEST(FetchTool, ExitsZeroOnlyWhenEveryByteIsStored) {
       {server.Url("/a.bin") + " " + folder + "a.bin", 0, "", "a.bin"},
       {"--connections 1 " + server.Url("/b.bin") + " " + folder + "b.bin", 0, "", "b.bin"},
       {server.Url("/dir/named.bin") + " " + folder, 0, "", "named.bin"},
+      {server.Url("/whole.bin") + " " + folder + "whole.bin", 0, "", "whole.bin"},
       {server.Url("/missing.bin") + " " + folder + "m.bin", 1, Utf8(u8"出现错误"), ""},
       {server.Url("/short.bin") + " " + folder + "s.bin", 1, "incomplete", ""},
       {server.Url("/a.bin") + " " + folder + "taken.bin", 1, "exists already", ""},

@@ -12,6 +12,7 @@
 #include "runtime/download/download.h"
 #include "runtime/download/log_text.h"
 #include "runtime/download/messages.h"
+#include "tests/support/download_fixture.h"
 #include "tests/support/download_recorder.h"
 #include "tests/support/loopback_http_server.h"
 
@@ -19,90 +20,15 @@ namespace tavrel::download {
 namespace {
 
 using testing::DownloadRecorder;
+using testing::FilesIn;
+using testing::Fmt;
+using testing::HttpDownload;
+using testing::WriteFile;
 using testing::HttpRequest;
 using testing::LoopbackHttpServer;
 using testing::ResponseHead;
 using testing::ServerConnection;
 using testing::TestContent;
-
-std::string Fmt(const char* format, int n) { return FormatLine(format, n); }
-std::string Fmt(const char* format, const std::string& s) { return FormatLine(format, s.c_str()); }
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(std::filesystem::path(path), std::ios::binary) << bytes;
-}
-
-std::size_t FilesIn(const std::string& folder) {
-  std::size_t n = 0;
-  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(std::filesystem::path(folder))) ++n;
-  return n;
-}
-
-class HttpDownload : public ::testing::Test {
- protected:
-  void SetUp() override {
-    SetRetryDelayMs(20);
-    folder_ = testing::FreshTestFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-  }
-  void TearDown() override {
-    StopDownload(download_);
-    EXPECT_TRUE(WaitUntilIdle(download_, 10000));
-    SetRetryDelayMs(5000);
-  }
-
-  TaskParam Param(const std::string& url, const std::string& localPath, std::int32_t connections = 5) {
-    TaskParam p;
-    p.mode = kModeDownload;
-    p.url = url;
-    p.localPath = localPath;
-    p.connections = connections;
-    p.connectTimeoutMs = 2000;
-    p.sendTimeoutMs = 2000;
-    p.receiveTimeoutMs = 3000;
-    p.stopWaitMs = 1000;
-    p.readChunk = 204800;
-    recorder_.Attach(p, &download_);
-    return p;
-  }
-
-  void Run(const TaskParam& p) {
-    ASSERT_TRUE(StartDownload(download_, p));
-    ASSERT_TRUE(recorder_.WaitForEnd(20000)) << recorder_.LogText();
-    ASSERT_TRUE(WaitUntilIdle(download_, 5000));
-  }
-
-  // The task ended with every byte stored, the file equal to the content.
-  void ExpectComplete(const std::string& path, const std::string& content) {
-    auto file = testing::ReadWholeFile(path);
-    ASSERT_TRUE(file) << path << "\n" << recorder_.LogText();
-    EXPECT_TRUE(*file == content) << "file differs from the content\n" << recorder_.LogText();
-    EXPECT_EQ(recorder_.EndedValue(), static_cast<std::int32_t>(content.size()));
-    EXPECT_EQ(recorder_.DataReceivedSum(), static_cast<std::int64_t>(content.size()));
-    EXPECT_EQ(recorder_.Count(kTransferStarted), 1);
-    auto codes = recorder_.Codes();
-    ASSERT_FALSE(codes.empty());
-    EXPECT_EQ(codes.back(), kTaskEnded);
-    EXPECT_EQ(recorder_.Count(kTaskEnded), 1);
-    // The snapshot taken for the last DataReceived counts every byte.
-    if (!content.empty()) {
-      EXPECT_EQ(recorder_.LargestSnapshotDone(), static_cast<std::int32_t>(content.size()));
-    }
-  }
-
-  // The task failed before any byte: the log line, one failed worker, no data.
-  void ExpectFailedWith(const std::string& text) {
-    EXPECT_TRUE(recorder_.HasLog(text, kLogError)) << text << "\n" << recorder_.LogText();
-    EXPECT_EQ(recorder_.Count(kTransferStarted), 0);
-    EXPECT_EQ(recorder_.Count(kWorkerFailed), 1);
-    EXPECT_EQ(recorder_.Count(kDataReceived), 0);
-    EXPECT_EQ(recorder_.EndedValue(), 0);
-    EXPECT_EQ(recorder_.Codes().back(), kTaskEnded);
-  }
-
-  DownloadRecorder recorder_;  // outlives the download, whose routines use it
-  Download download_;
-  std::string folder_;
-};
 
 TEST_F(HttpDownload, FiveConnectionsStoreEveryByteInPlace) {
   const std::string content = TestContent(1000001);
