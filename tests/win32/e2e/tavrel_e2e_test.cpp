@@ -2,6 +2,9 @@
 // of the maker's update service, download server and web browser.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <optional>
+
 #include "app/main_window_ids.h"
 #include "tests/support/test_paths.h"
 #include "tests/support/win32/maker_services.h"
@@ -62,6 +65,16 @@ TEST(EndToEnd, NoNewerVersionFillsTheWindowAndRefreshFindsANewJdk) {
   MakerServices services("0", testing::NoDownloads());
   ASSERT_TRUE(services.Ready()) << "ports 443 and 88 did not come free";
   ASSERT_FALSE(KeyExists64(kJdk8Key) || KeyExists64(kJdk11Key)) << "this Wine prefix already has JDK keys";
+
+  // A JDK registered only in the 32-bit view of a 64-bit Windows is not
+  // the machine's JDK (on a 32-bit Windows both names reach the one view,
+  // so the key is left out there).
+  std::optional<ScopedRegistryValue> only32;
+  if (testing::WindowsIs64Bit()) {
+    only32.emplace(HKEY_LOCAL_MACHINE, kJdk8Key, "CurrentVersion", KEY_WOW64_32KEY);
+    ASSERT_TRUE(only32->SetText("1.8"));
+    ASSERT_FALSE(KeyExists64(kJdk8Key)) << "the two views are one";
+  }
 
   TavrelDriver tavrel(testing::FreshTestFolder("e2e-fill"));
   StartAndWaitForFill(tavrel);
@@ -199,51 +212,76 @@ TEST(EndToEnd, InstallDownloadsTheInstallerAndStartsOnlyAGenuineOneOnce) {
   }
 }
 
+// A system path far longer than any fixed buffer, of entries the program
+// must leave unexpanded.
+std::string LongSystemPath() {
+  std::string path = "%SystemRoot%\\system32;%SystemRoot%;%SystemRoot%\\System32\\Wbem";
+  for (int i = 0; path.size() <= 2100; ++i) path += ";C:\\Tools\\long-path-entry-" + std::to_string(i) + "\\bin";
+  return path;
+}
+
 TEST(EndToEnd, ConfigureWritesTheSystemEnvironmentOnce) {
-  MakerServices services("0", testing::NoDownloads());
-  ASSERT_TRUE(services.Ready()) << "ports 443 and 88 did not come free";
+  struct Row {
+    const char* key;      // the first JDK key that opens
+    const char* release;  // its CurrentVersion, shown in the label
+    const char* home;
+    bool longPath;        // the prefix's own system path otherwise
+  };
+  const Row rows[] = {
+      {kJdk8Key, "1.8", "C:\\Program Files\\Java\\jdk1.8.0_271", false},
+      {kJdk11Key, "11.0.9", "C:\\Program Files\\Java\\jdk-11.0.9", true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.release);
+    MakerServices services("0", testing::NoDownloads());
+    ASSERT_TRUE(services.Ready()) << "ports 443 and 88 did not come free";
+    ASSERT_FALSE(KeyExists64(kJdk8Key) || KeyExists64(kJdk11Key)) << "this Wine prefix already has JDK keys";
 
-  const std::string home = "C:\\Program Files\\Java\\jdk1.8.0_271";
-  ScopedRegistryValue current(HKEY_LOCAL_MACHINE, kJdk8Key, "CurrentVersion", KEY_WOW64_64KEY);
-  ASSERT_TRUE(current.SetText("1.8"));
-  ScopedRegistryValue javaHomeKey(HKEY_LOCAL_MACHINE, std::string(kJdk8Key) + "\\1.8", "JavaHome", KEY_WOW64_64KEY);
-  ASSERT_TRUE(javaHomeKey.SetText(home));
+    ScopedRegistryValue current(HKEY_LOCAL_MACHINE, row.key, "CurrentVersion", KEY_WOW64_64KEY);
+    ASSERT_TRUE(current.SetText(row.release));
+    ScopedRegistryValue javaHomeKey(HKEY_LOCAL_MACHINE, std::string(row.key) + "\\" + row.release, "JavaHome",
+                                    KEY_WOW64_64KEY);
+    ASSERT_TRUE(javaHomeKey.SetText(row.home));
 
-  ScopedRegistryValue javaHome(HKEY_LOCAL_MACHINE, kEnvironmentKey, "JAVA_HOME");
-  ScopedRegistryValue classPath(HKEY_LOCAL_MACHINE, kEnvironmentKey, "CLASSPATH");
-  ScopedRegistryValue path(HKEY_LOCAL_MACHINE, kEnvironmentKey, "Path");
-  ASSERT_TRUE(javaHome.Remove() && classPath.Remove());
-  ASSERT_TRUE(path.Original()) << "the prefix has no system path";
-  const std::string before = path.Original()->Text();
-  ASSERT_EQ(before.find("%JAVA_HOME%"), std::string::npos) << "a previous run left its entries: " << before;
+    ScopedRegistryValue javaHome(HKEY_LOCAL_MACHINE, kEnvironmentKey, "JAVA_HOME");
+    ScopedRegistryValue classPath(HKEY_LOCAL_MACHINE, kEnvironmentKey, "CLASSPATH");
+    ScopedRegistryValue path(HKEY_LOCAL_MACHINE, kEnvironmentKey, "Path");
+    ASSERT_TRUE(javaHome.Remove() && classPath.Remove());
+    ASSERT_TRUE(path.Original()) << "the prefix has no system path";
+    if (row.longPath) {
+      ASSERT_TRUE(path.SetText(LongSystemPath(), REG_EXPAND_SZ));
+    }
+    const std::string before = row.longPath ? LongSystemPath() : path.Original()->Text();
+    ASSERT_EQ(before.find("%JAVA_HOME%"), std::string::npos) << "a previous run left its entries: " << before;
 
-  TavrelDriver tavrel(testing::FreshTestFolder("e2e-configure"));
-  StartAndWaitForFill(tavrel);
-  EXPECT_EQ(tavrel.Caption(ctl::kJavaVersion), L"1.8");
-  EXPECT_EQ(tavrel.Caption(ctl::kSuperButton), L"一键配置");
+    TavrelDriver tavrel(testing::FreshTestFolder(std::string("e2e-configure-") + row.release));
+    StartAndWaitForFill(tavrel);
+    EXPECT_EQ(tavrel.Caption(ctl::kJavaVersion), std::wstring(row.release, row.release + std::strlen(row.release)));
+    EXPECT_EQ(tavrel.Caption(ctl::kSuperButton), L"一键配置");
 
-  const std::string expectedPath = before + ";%JAVA_HOME%\\bin;%JAVA_HOME%\\jre\\bin";
-  // The second click finds the entries there and adds nothing.
-  for (std::size_t click = 1; click <= 2; ++click) {
-    tavrel.Click(ctl::kSuperButton);
-    ASSERT_TRUE(tavrel.WaitForDialogs(click, kFillMs)) << "no message after click " << click;
-    const auto dialog = tavrel.Dialogs()[click - 1];
-    EXPECT_EQ(dialog.title, L"信息：");
-    EXPECT_EQ(dialog.text, L"JDK环境变量配置成功");
+    const std::string expectedPath = before + ";%JAVA_HOME%\\bin;%JAVA_HOME%\\jre\\bin";
+    // The second click finds the entries there and adds nothing.
+    for (std::size_t click = 1; click <= 2; ++click) {
+      tavrel.Click(ctl::kSuperButton);
+      ASSERT_TRUE(tavrel.WaitForDialogs(click, kFillMs)) << "no message after click " << click;
+      const auto dialog = tavrel.Dialogs()[click - 1];
+      EXPECT_EQ(dialog.title, L"信息：");
+      EXPECT_EQ(dialog.text, L"JDK环境变量配置成功");
 
-    auto storedHome = testing::ReadRegistryValue(HKEY_LOCAL_MACHINE, kEnvironmentKey, "JAVA_HOME", 0);
-    auto storedClassPath = testing::ReadRegistryValue(HKEY_LOCAL_MACHINE, kEnvironmentKey, "CLASSPATH", 0);
-    auto storedPath = testing::ReadRegistryValue(HKEY_LOCAL_MACHINE, kEnvironmentKey, "Path", 0);
-    ASSERT_TRUE(storedHome && storedClassPath && storedPath);
-    EXPECT_EQ(storedHome->Text(), home);
-    EXPECT_EQ(storedHome->type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(storedClassPath->Text(), ".;%JAVA_HOME%\\lib\\dt.jar;%JAVA_HOME%\\lib\\tools.jar");
-    EXPECT_EQ(storedClassPath->type, static_cast<DWORD>(REG_EXPAND_SZ));
-    EXPECT_EQ(storedPath->Text(), expectedPath) << "after click " << click;
-    EXPECT_EQ(storedPath->type, static_cast<DWORD>(REG_EXPAND_SZ));
+      auto storedHome = testing::ReadRegistryValue(HKEY_LOCAL_MACHINE, kEnvironmentKey, "JAVA_HOME", 0);
+      auto storedClassPath = testing::ReadRegistryValue(HKEY_LOCAL_MACHINE, kEnvironmentKey, "CLASSPATH", 0);
+      auto storedPath = testing::ReadRegistryValue(HKEY_LOCAL_MACHINE, kEnvironmentKey, "Path", 0);
+      ASSERT_TRUE(storedHome && storedClassPath && storedPath);
+      EXPECT_EQ(storedHome->Text(), row.home);
+      EXPECT_EQ(storedHome->type, static_cast<DWORD>(REG_SZ));
+      EXPECT_EQ(storedClassPath->Text(), ".;%JAVA_HOME%\\lib\\dt.jar;%JAVA_HOME%\\lib\\tools.jar");
+      EXPECT_EQ(storedClassPath->type, static_cast<DWORD>(REG_EXPAND_SZ));
+      EXPECT_EQ(storedPath->Text(), expectedPath) << "after click " << click;
+      EXPECT_EQ(storedPath->type, static_cast<DWORD>(REG_EXPAND_SZ));
+    }
+    EXPECT_EQ(tavrel.Dialogs().size(), 2u);
+    EXPECT_EQ(tavrel.Close(kStartMs), std::optional<DWORD>(0));
   }
-  EXPECT_EQ(tavrel.Dialogs().size(), 2u);
-  EXPECT_EQ(tavrel.Close(kStartMs), std::optional<DWORD>(0));
 }
 
 }  // namespace
