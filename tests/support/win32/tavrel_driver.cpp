@@ -41,8 +41,9 @@ BOOL CALLBACK FindMainWindow(HWND hwnd, LPARAM param) {
   return TRUE;
 }
 
-template <typename Condition>
-bool WaitUntil(Condition condition, DWORD timeoutMs) {
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
   const DWORD start = ::GetTickCount();
   for (;;) {
     if (condition()) return true;
@@ -50,8 +51,6 @@ bool WaitUntil(Condition condition, DWORD timeoutMs) {
     ::Sleep(25);
   }
 }
-
-}  // namespace
 
 std::string LoopbackTavrelPath() {
   std::string path = "Z:" + BinaryDir() + "/e2e/Tavrel.exe";

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -80,6 +81,9 @@ std::string LoopbackTavrelPath();
 
 // True in a 64-bit Windows (a 32-bit test process under WOW64 included).
 bool WindowsIs64Bit();
+
+// Polls the condition until it holds; false on time-out.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 
 // Waits until a file exists; false on time-out.
 bool WaitForFile(const std::string& path, DWORD timeoutMs);

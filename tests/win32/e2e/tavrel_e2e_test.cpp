@@ -2,6 +2,7 @@
 // of the maker's update service, download server and web browser.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <optional>
 
@@ -208,6 +209,73 @@ TEST(EndToEnd, InstallDownloadsTheInstallerAndStartsOnlyAGenuineOneOnce) {
     EXPECT_EQ(tavrel.Caption(ctl::kPercentLabel), L"100%");
     EXPECT_FALSE(testing::ReadWholeFile(marker)) << "the installer was started again";
     EXPECT_EQ(tavrel.Dialogs().size(), row.genuine ? 0u : 1u);
+    EXPECT_EQ(tavrel.Close(kStartMs), std::optional<DWORD>(0));
+  }
+}
+
+// Installs that cannot complete: each says so in a box, and no installer
+// is ever started.
+TEST(EndToEnd, InstallThatCannotCompleteSaysSoAndStartsNothing) {
+  const std::string served =
+      testing::WindowsIs64Bit() ? "/jdk-8u271-windows-x64.exe" : "/jdk-8u271-windows-i586.exe";
+  const std::string content = testing::TestContent(300000);
+  struct Row {
+    const char* name;
+    bool fileThere;  // a file of that name already in the download folder
+    int status;      // the server's answer
+    std::vector<std::pair<std::wstring, std::wstring>> boxes;  // title, text
+  };
+  const Row rows[] = {
+      {"already-there", true, 200, {{L"友情提醒", L"本地目录已有此文件  "}, {L"信息：", L"下载失败"}}},
+      {"not-found", false, 404, {{L"信息：", L"下载失败"}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    MakerServices services("0", [&](const testing::HttpRequest& request, testing::ServerConnection& connection) {
+      if (row.status == 200 && request.target == served)
+        testing::ServeContent(content, request, connection);
+      else
+        connection.Send(testing::ResponseHead(row.status, "Content-Length: 0\r\n"));
+    });
+    ASSERT_TRUE(services.Ready()) << "ports 443 and 88 did not come free";
+
+    const std::string folder = testing::FreshTestFolder(std::string("e2e-install-") + row.name);
+    const std::string stored = folder + "download\\jdk-8u271-windows-x64.exe";
+    const std::string earlier = "an installer downloaded before";
+    if (row.fileThere) {
+      ASSERT_TRUE(::CreateDirectoryA((folder + "download").c_str(), nullptr));
+      std::FILE* f = std::fopen(stored.c_str(), "wb");
+      ASSERT_NE(f, nullptr);
+      std::fwrite(earlier.data(), 1, earlier.size(), f);
+      std::fclose(f);
+    }
+    TavrelDriver tavrel(folder);
+    StartAndWaitForFill(tavrel);
+
+    // Nothing chosen yet: the click only shows the empty progress bar.
+    tavrel.Click(ctl::kInstallButton);
+    ASSERT_TRUE(testing::WaitUntil([&] { return tavrel.Visible(ctl::kProgressBar); }, 5000));
+    ::Sleep(1500);
+    EXPECT_TRUE(services.Download().Requests().empty());
+    EXPECT_EQ(tavrel.Caption(ctl::kPercentLabel), L"");
+
+    ASSERT_TRUE(tavrel.SelectRelease(0));
+    tavrel.Click(ctl::kInstallButton);
+    ASSERT_TRUE(tavrel.WaitForDialogs(row.boxes.size(), 15000)) << "expected " << row.boxes.size() << " boxes";
+    // Ticks that went on would show more boxes.
+    ::Sleep(2500);
+    const auto dialogs = tavrel.Dialogs();
+    ASSERT_EQ(dialogs.size(), row.boxes.size());
+    for (std::size_t i = 0; i < dialogs.size(); ++i) {
+      EXPECT_EQ(dialogs[i].title, row.boxes[i].first) << i;
+      EXPECT_EQ(dialogs[i].text, row.boxes[i].second) << i;
+    }
+    EXPECT_EQ(tavrel.Caption(ctl::kPercentLabel), L"0%");
+    EXPECT_FALSE(testing::ReadWholeFile(stored + ".started"));
+    if (row.fileThere)
+      EXPECT_EQ(testing::ReadWholeFile(stored), earlier) << "the file already there was changed";
+    else
+      EXPECT_FALSE(testing::ReadWholeFile(stored)) << "a failed download left a file";
     EXPECT_EQ(tavrel.Close(kStartMs), std::optional<DWORD>(0));
   }
 }
