@@ -35,6 +35,9 @@ inline constexpr char kCreateFileFailed[] =
     "创建文件错误，超出最大支持下载长度或磁盘不可写或磁盘没有空间或同名文件已存在";
 inline constexpr char kWrongRange[] = "返回的数据范围与请求不符 [%s]";
 inline constexpr char kUnsupportedProtocol[] = "暂时不支持此协议的下载 [%s]";
+inline constexpr char kFtpLoginFailed[] = "登录FTP服务器失败, 返回号[%d]";
+inline constexpr char kFtpCommandFailed[] = "FTP命令失败 [%s], 返回号[%d]";
+inline constexpr char kFtpDataFailed[] = "建立FTP数据连接失败";
 
 // Socket and receive failures.
 inline constexpr char kSomeError[] = "有错误发生";

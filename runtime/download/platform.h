@@ -49,11 +49,36 @@ class Socket {
   NetStatus Receive(char* data, std::size_t size, std::int32_t timeoutMs, const StopFlag& stop,
                     std::size_t& received);
   int LastError() const { return error_; }
+  // The IPv4 addresses of the two ends (host byte order); false for a
+  // socket that is not connected over IPv4.
+  bool Ipv4Ends(std::uint32_t& local, std::uint32_t& peer) const;
+  void Close();
+
+ private:
+  friend class Listener;
+  std::intptr_t handle_ = -1;
+  int error_ = 0;
+};
+
+Endpoint Ipv4Endpoint(std::uint32_t address, std::uint16_t port);
+
+// A listening socket for a connection the peer opens (FTP's PORT).
+class Listener {
+ public:
+  Listener() = default;
+  ~Listener() { Close(); }
+  Listener(const Listener&) = delete;
+  Listener& operator=(const Listener&) = delete;
+
+  // Listens on the address, on a port the system picks.
+  bool Open(std::uint32_t address);
+  std::uint16_t Port() const { return port_; }
+  NetStatus Accept(Socket& accepted, std::int32_t timeoutMs, const StopFlag& stop);
   void Close();
 
  private:
   std::intptr_t handle_ = -1;
-  int error_ = 0;
+  std::uint16_t port_ = 0;
 };
 
 // A file created new and mapped whole for writing.

@@ -159,6 +159,62 @@ NetStatus Socket::Receive(char* data, std::size_t size, std::int32_t timeoutMs, 
   }
 }
 
+bool Socket::Ipv4Ends(std::uint32_t& local, std::uint32_t& peer) const {
+  sockaddr_in mine{}, theirs{};
+  socklen_t a = sizeof mine, b = sizeof theirs;
+  int fd = static_cast<int>(handle_);
+  if (handle_ < 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&mine), &a) != 0 ||
+      ::getpeername(fd, reinterpret_cast<sockaddr*>(&theirs), &b) != 0 || mine.sin_family != AF_INET ||
+      theirs.sin_family != AF_INET)
+    return false;
+  local = ntohl(mine.sin_addr.s_addr);
+  peer = ntohl(theirs.sin_addr.s_addr);
+  return true;
+}
+
+Endpoint Ipv4Endpoint(std::uint32_t address, std::uint16_t port) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  a.sin_addr.s_addr = htonl(address);
+  auto* bytes = reinterpret_cast<const std::uint8_t*>(&a);
+  return Endpoint{std::vector<std::uint8_t>(bytes, bytes + sizeof a)};
+}
+
+bool Listener::Open(std::uint32_t address) {
+  Close();
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
+  if (fd < 0) return false;
+  handle_ = fd;
+  Endpoint e = Ipv4Endpoint(address, 0);
+  sockaddr_in bound{};
+  socklen_t len = sizeof bound;
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(e.address.data()), static_cast<socklen_t>(e.address.size())) != 0 ||
+      ::listen(fd, 1) != 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &len) != 0) {
+    Close();
+    return false;
+  }
+  port_ = ntohs(bound.sin_port);
+  return true;
+}
+
+NetStatus Listener::Accept(Socket& accepted, std::int32_t timeoutMs, const StopFlag& stop) {
+  int error = 0;
+  NetStatus waited = WaitFor(static_cast<int>(handle_), POLLIN, timeoutMs, stop, error);
+  if (waited != NetStatus::kOk) return waited;
+  int fd = ::accept4(static_cast<int>(handle_), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+  if (fd < 0) return NetStatus::kFailed;
+  accepted.Close();
+  accepted.handle_ = fd;
+  return NetStatus::kOk;
+}
+
+void Listener::Close() {
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
+  handle_ = -1;
+  port_ = 0;
+}
+
 std::string ErrorText(int code) {
   if (code == 0) return {};
   char buffer[256];

@@ -187,6 +187,65 @@ NetStatus Socket::Receive(char* data, std::size_t size, std::int32_t timeoutMs, 
   }
 }
 
+bool Socket::Ipv4Ends(std::uint32_t& local, std::uint32_t& peer) const {
+  sockaddr_in mine{}, theirs{};
+  int a = sizeof mine, b = sizeof theirs;
+  if (handle_ == -1 || ::getsockname(Native(handle_), reinterpret_cast<sockaddr*>(&mine), &a) != 0 ||
+      ::getpeername(Native(handle_), reinterpret_cast<sockaddr*>(&theirs), &b) != 0 || mine.sin_family != AF_INET ||
+      theirs.sin_family != AF_INET)
+    return false;
+  local = ntohl(mine.sin_addr.s_addr);
+  peer = ntohl(theirs.sin_addr.s_addr);
+  return true;
+}
+
+Endpoint Ipv4Endpoint(std::uint32_t address, std::uint16_t port) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  a.sin_addr.s_addr = htonl(address);
+  auto* bytes = reinterpret_cast<const std::uint8_t*>(&a);
+  return Endpoint{std::vector<std::uint8_t>(bytes, bytes + sizeof a)};
+}
+
+bool Listener::Open(std::uint32_t address) {
+  Close();
+  if (!StartWinsock()) return false;
+  SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (s == INVALID_SOCKET) return false;
+  handle_ = static_cast<std::intptr_t>(s);
+  ::SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
+  Endpoint e = Ipv4Endpoint(address, 0);
+  sockaddr_in bound{};
+  int len = sizeof bound;
+  if (::bind(s, reinterpret_cast<const sockaddr*>(e.address.data()), static_cast<int>(e.address.size())) != 0 ||
+      ::listen(s, 1) != 0 || ::getsockname(s, reinterpret_cast<sockaddr*>(&bound), &len) != 0) {
+    Close();
+    return false;
+  }
+  port_ = ntohs(bound.sin_port);
+  return true;
+}
+
+NetStatus Listener::Accept(Socket& accepted, std::int32_t timeoutMs, const StopFlag& stop) {
+  int error = 0;
+  NetStatus waited = WaitFor(Native(handle_), Readiness::kRead, timeoutMs, stop, error);
+  if (waited != NetStatus::kOk) return waited;
+  SOCKET s = ::accept(Native(handle_), nullptr, nullptr);
+  if (s == INVALID_SOCKET) return NetStatus::kFailed;
+  u_long nonBlocking = 1;
+  ::ioctlsocket(s, FIONBIO, &nonBlocking);
+  accepted.Close();
+  accepted.handle_ = static_cast<std::intptr_t>(s);
+  return NetStatus::kOk;
+}
+
+void Listener::Close() {
+  if (handle_ != -1) ::closesocket(Native(handle_));
+  handle_ = -1;
+  port_ = 0;
+}
+
 std::string ErrorText(int code) {
   if (code == 0) return {};
   char buffer[512];
