@@ -63,7 +63,7 @@ struct MemoryRegistry::Node {
   Text name;
   Node* parent = nullptr;
   std::map<Text, std::shared_ptr<Node>> subkeys;  // by folded name, so enumeration is sorted
-  std::vector<std::pair<Text, StoredValue>> values;  // in the order they were created
+  std::vector<std::pair<Text, StoredValue>> values;  // sorted by folded name, as Wine enumerates them
   bool readOnly = false;
   bool deleted = false;
   std::shared_ptr<Node> view32;  // HKLM\SOFTWARE on a 64-bit system: its Wow6432Node
@@ -78,6 +78,16 @@ struct MemoryRegistry::Node {
     for (auto& v : values)
       if (Fold(v.first) == folded) return &v;
     return nullptr;
+  }
+  void Store(TextView valueName, StoredValue value) {
+    // An existing value keeps the spelling of its name.
+    if (auto* existing = FindValue(valueName)) {
+      existing->second = std::move(value);
+      return;
+    }
+    Text folded = Fold(valueName);
+    auto at = std::find_if(values.begin(), values.end(), [&](const auto& v) { return Fold(v.first) > folded; });
+    values.emplace(at, Text(valueName), std::move(value));
   }
   void MarkDeleted() {
     deleted = true;
@@ -100,11 +110,15 @@ MemoryRegistry::MemoryRegistry(Options options) : options_(options) {
 
 MemoryRegistry::~MemoryRegistry() = default;
 
-bool MemoryRegistry::Use32BitView(std::uint32_t sam) const {
+// A call that names no view uses the view of the handle it is made on (a key
+// opened in the 64-bit view stays there), or the program's own view under a
+// predefined root.
+bool MemoryRegistry::Use32BitView(std::uint32_t sam, RegKey parent) const {
   if (!options_.system64) return false;
   if (sam & regsam::kWow64_32) return true;
   if (sam & regsam::kWow64_64) return false;
-  return !options_.process64;
+  auto found = handles_.find(parent);
+  return found != handles_.end() ? found->second.view32 : !options_.process64;
 }
 
 bool MemoryRegistry::Use32BitView(View view) const {
@@ -169,10 +183,10 @@ std::int32_t MemoryRegistry::Lookup(RegKey key, std::uint32_t needed, std::share
   return regerr::kSuccess;
 }
 
-RegKey MemoryRegistry::NewHandle(std::shared_ptr<Node> node, std::uint32_t sam) {
+RegKey MemoryRegistry::NewHandle(std::shared_ptr<Node> node, std::uint32_t sam, bool view32) {
   RegKey handle = nextHandle_;
   nextHandle_ += 4;
-  handles_[handle] = Handle{std::move(node), GrantedRights(sam)};
+  handles_[handle] = Handle{std::move(node), GrantedRights(sam), view32};
   return handle;
 }
 
@@ -222,10 +236,7 @@ void MemoryRegistry::SetValue(std::uint32_t root, TextView path, TextView name, 
   std::lock_guard lock(mutex_);
   std::shared_ptr<Node> node = SetUpKey(root, path, view);
   if (!node) return;
-  if (auto* existing = node->FindValue(name))
-    existing->second = StoredValue{type, std::move(data)};
-  else
-    node->values.emplace_back(Text(name), StoredValue{type, std::move(data)});
+  node->Store(name, StoredValue{type, std::move(data)});
 }
 
 void MemoryRegistry::SetText(std::uint32_t root, TextView path, TextView name, TextView text, std::uint32_t type,
@@ -293,7 +304,7 @@ std::size_t MemoryRegistry::OpenHandleCount() const {
 std::int32_t MemoryRegistry::OpenCurrentUser(std::uint32_t sam, RegKey* result) {
   std::lock_guard lock(mutex_);
   if (!result) return Record({Op::kOpenCurrentUser, 0, {}, sam, 0, {}, regerr::kInvalidParameter});
-  *result = NewHandle(hkcu_, sam);
+  *result = NewHandle(hkcu_, sam, Use32BitView(sam, 0));
   return Record({Op::kOpenCurrentUser, 0, {}, sam, 0, {}, regerr::kSuccess});
 }
 
@@ -305,11 +316,12 @@ std::int32_t MemoryRegistry::OpenKeyEx(RegKey parent, const char* subKey, std::u
   if (!result) {
     call.result = regerr::kInvalidParameter;
   } else if ((call.result = Lookup(parent, 0, &start)) == regerr::kSuccess) {
-    Resolved r = Resolve(start, NameOf(subKey), Use32BitView(sam), false);
+    const bool view32 = Use32BitView(sam, parent);
+    Resolved r = Resolve(start, NameOf(subKey), view32, false);
     call.result = r.code;
     if (r.code == regerr::kSuccess && (GrantedRights(sam) & kWriteRights) && r.node->IsReadOnly())
       call.result = regerr::kAccessDenied;
-    if (call.result == regerr::kSuccess) *result = NewHandle(r.node, sam);
+    if (call.result == regerr::kSuccess) *result = NewHandle(r.node, sam, view32);
   }
   return Record(call);
 }
@@ -322,12 +334,13 @@ std::int32_t MemoryRegistry::CreateKeyEx(RegKey parent, const char* subKey, std:
   if (!result || !subKey) {
     call.result = regerr::kInvalidParameter;
   } else if ((call.result = Lookup(parent, 0, &start)) == regerr::kSuccess) {
-    Resolved r = Resolve(start, subKey, Use32BitView(sam), true);
+    const bool view32 = Use32BitView(sam, parent);
+    Resolved r = Resolve(start, subKey, view32, true);
     call.result = r.code;
     if (r.code == regerr::kSuccess && (GrantedRights(sam) & kWriteRights) && r.node->IsReadOnly())
       call.result = regerr::kAccessDenied;
     if (call.result == regerr::kSuccess) {
-      *result = NewHandle(r.node, sam);
+      *result = NewHandle(r.node, sam, view32);
       if (disposition) *disposition = r.created ? 1u : 2u;  // REG_CREATED_NEW_KEY, REG_OPENED_EXISTING_KEY
     }
   }
@@ -374,11 +387,7 @@ std::int32_t MemoryRegistry::SetValueEx(RegKey key, const char* valueName, std::
     return Record(call);
   }
   ByteSet bytes = data ? ByteSet(data, data + dataSize) : ByteSet();
-  // An existing value keeps the spelling of its name.
-  if (auto* existing = node->FindValue(NameOf(valueName)))
-    existing->second = StoredValue{type, std::move(bytes)};
-  else
-    node->values.emplace_back(Text(NameOf(valueName)), StoredValue{type, std::move(bytes)});
+  node->Store(NameOf(valueName), StoredValue{type, std::move(bytes)});
   return Record(call);
 }
 
@@ -456,7 +465,7 @@ std::int32_t MemoryRegistry::DeleteKey(RegKey key, const char* subKey) {
     return Record(call);
   }
   if ((call.result = Lookup(key, 0, &start)) != regerr::kSuccess) return Record(call);
-  Resolved r = Resolve(start, subKey, Use32BitView(0u), false);
+  Resolved r = Resolve(start, subKey, Use32BitView(0u, key), false);
   if ((call.result = r.code) != regerr::kSuccess) return Record(call);
   // A root, a key with subkeys or a protected key cannot be deleted.
   if (!r.node->parent || !r.node->subkeys.empty() || r.node->IsReadOnly()) {

@@ -106,6 +106,7 @@ class MemoryRegistry final : public RegistryApi {
   struct Handle {
     std::shared_ptr<Node> node;
     std::uint32_t granted;
+    bool view32;  // the view calls relative to this handle use when they name none
   };
   struct Resolved {
     std::int32_t code;
@@ -113,12 +114,12 @@ class MemoryRegistry final : public RegistryApi {
     bool created = false;
   };
 
-  bool Use32BitView(std::uint32_t sam) const;
+  bool Use32BitView(std::uint32_t sam, RegKey parent) const;
   bool Use32BitView(View view) const;
   Resolved Resolve(const std::shared_ptr<Node>& start, TextView path, bool view32, bool create) const;
   std::shared_ptr<Node> RootNode(std::uint32_t root) const;
   std::int32_t Lookup(RegKey key, std::uint32_t needed, std::shared_ptr<Node>* node) const;
-  RegKey NewHandle(std::shared_ptr<Node> node, std::uint32_t sam);
+  RegKey NewHandle(std::shared_ptr<Node> node, std::uint32_t sam, bool view32);
   std::int32_t Record(Call call);
   std::shared_ptr<Node> SetUpKey(std::uint32_t root, TextView path, View view);
   std::shared_ptr<Node> FindKey(std::uint32_t root, TextView path, View view) const;

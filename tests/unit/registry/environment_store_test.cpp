@@ -159,8 +159,8 @@ TEST_F(EnvironmentStoreTest, RemoveCountAndList) {
   Array<Text> list({"kept"});
   EXPECT_EQ(store.ListVariables(0, list), 3) << "the list is not emptied first";
   ASSERT_EQ(list.Count(), 3);
-  EXPECT_EQ(list[2], "Path=%SystemRoot%");
-  EXPECT_EQ(list[3], "OS=Windows_NT");
+  EXPECT_EQ(list[2], "OS=Windows_NT");
+  EXPECT_EQ(list[3], "Path=%SystemRoot%");
   EXPECT_EQ(events.count, 2) << "window messages flow between the variables";
   EXPECT_EQ(store.ListVariables(0, list), 5) << "a second listing adds to the first";
 

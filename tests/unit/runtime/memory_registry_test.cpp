@@ -215,12 +215,13 @@ TEST(MemoryRegistry, ExpandsKnownReferencesOnly) {
   for (const auto& r : rows) EXPECT_EQ(reg.ExpandEnvironmentStrings(r.in), r.out) << r.in;
 }
 
-TEST(MemoryRegistry, EnumeratesKeysSortedAndValuesInOrder) {
+TEST(MemoryRegistry, EnumeratesKeysAndValuesSortedByName) {
   MemoryRegistry reg;
   reg.AddKey(kHklm, "SYSTEM\\E\\beta");
   reg.AddKey(kHklm, "SYSTEM\\E\\Alpha");
   reg.SetValue(kHklm, "SYSTEM\\E", "z", regtype::kDword, {1, 0, 0, 0});
-  reg.SetValue(kHklm, "SYSTEM\\E", "a", regtype::kBinary, {});
+  reg.SetValue(kHklm, "SYSTEM\\E", "B", regtype::kBinary, {});
+  reg.SetValue(kHklm, "SYSTEM\\E", "a", regtype::kSz, {'x', 0});
   RegKey key = 0;
   ASSERT_EQ(reg.OpenKeyEx(kLocalMachine, "SYSTEM\\E", 0, regsam::kRead, &key), 0);
 
@@ -231,21 +232,56 @@ TEST(MemoryRegistry, EnumeratesKeysSortedAndValuesInOrder) {
   EXPECT_STREQ(name, "beta");
   EXPECT_EQ(reg.EnumKey(key, 1, name, 4), 234) << "no room for the terminator";
 
-  std::uint32_t nameSize = sizeof name, type = 0, dataSize = 0;
-  ASSERT_EQ(reg.EnumValue(key, 0, name, &nameSize, &type, nullptr, &dataSize), 0);
-  EXPECT_STREQ(name, "z");
-  EXPECT_EQ(dataSize, 4u);
+  struct Row {
+    std::uint32_t index;
+    const char* name;
+    std::uint32_t type, size;
+  };
+  const Row rows[] = {{0, "a", regtype::kSz, 2}, {1, "B", regtype::kBinary, 0}, {2, "z", regtype::kDword, 4}};
+  for (const auto& r : rows) {
+    std::uint32_t nameSize = sizeof name, type = 0, dataSize = 0;
+    ASSERT_EQ(reg.EnumValue(key, r.index, name, &nameSize, &type, nullptr, &dataSize), 0) << r.name;
+    EXPECT_STREQ(name, r.name);
+    EXPECT_EQ(type, r.type) << r.name;
+    EXPECT_EQ(dataSize, r.size) << r.name;
+  }
   std::uint8_t data[4] = {};
-  dataSize = 2;
-  nameSize = sizeof name;
-  EXPECT_EQ(reg.EnumValue(key, 0, name, &nameSize, &type, data, &dataSize), 234);
+  std::uint32_t nameSize = sizeof name, type = 0, dataSize = 2;
+  EXPECT_EQ(reg.EnumValue(key, 2, name, &nameSize, &type, data, &dataSize), 234);
   EXPECT_EQ(dataSize, 4u);
-  nameSize = sizeof name;
-  ASSERT_EQ(reg.EnumValue(key, 1, name, &nameSize, &type, data, &dataSize), 0);
-  EXPECT_STREQ(name, "a");
-  EXPECT_EQ(dataSize, 0u);
-  EXPECT_EQ(type, regtype::kBinary);
   reg.CloseKey(key);
+}
+
+TEST(MemoryRegistry, RelativeCallsWithoutAFlagUseTheHandlesView) {
+  MemoryRegistry reg({.system64 = true, .process64 = false});
+  reg.SetText(kHklm, "SOFTWARE\\Only32", "v", "32", regtype::kSz, View::k32);
+  reg.SetText(kHklm, "SOFTWARE\\Only64", "v", "64", regtype::kSz, View::k64);
+  RegKey software64 = 0, softwareDefault = 0;
+  ASSERT_EQ(reg.OpenKeyEx(kLocalMachine, "SOFTWARE", 0, regsam::kRead | regsam::kWow64_64, &software64), 0);
+  ASSERT_EQ(reg.OpenKeyEx(kLocalMachine, "SOFTWARE", 0, regsam::kRead, &softwareDefault), 0);
+  struct Row {
+    RegKey* parent;
+    const char* path;
+    std::uint32_t sam;
+    std::int32_t code;
+  };
+  const Row rows[] = {
+      {&software64, "Only64", regsam::kRead, 0},
+      {&software64, "Only32", regsam::kRead, 2},
+      {&software64, "Only32", regsam::kRead | regsam::kWow64_32, 0},
+      {&softwareDefault, "Only32", regsam::kRead, 0},
+      {&softwareDefault, "Only64", regsam::kRead, 2},
+  };
+  for (const auto& r : rows) {
+    RegKey key = 0;
+    EXPECT_EQ(reg.OpenKeyEx(*r.parent, r.path, 0, r.sam, &key), r.code) << r.path << " " << std::hex << r.sam;
+    if (key) reg.CloseKey(key);
+  }
+  EXPECT_EQ(reg.DeleteKey(software64, "Only32"), 2);
+  EXPECT_EQ(reg.DeleteKey(software64, "Only64"), 0);
+  EXPECT_EQ(reg.DeleteKey(softwareDefault, "Only32"), 0);
+  reg.CloseKey(software64);
+  reg.CloseKey(softwareDefault);
 }
 
 }  // namespace
