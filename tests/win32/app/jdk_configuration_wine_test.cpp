@@ -1,0 +1,202 @@
+// Detection, refresh and the configure click end to end: JDK keys in the
+// registry, the real window, the real message box (answered as a user
+// would), the system environment read back from the registry.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <mutex>
+
+#include "app/handlers.h"
+#include "app/main_window_ids.h"
+#include "app/win32/main_window.h"
+#include "runtime/system.h"
+#include "tests/support/win32/dialog_watcher.h"
+#include "tests/support/win32/registry_sandbox.h"
+
+namespace tavrel::app {
+namespace {
+
+using testing::ReadRaw;
+using testing::ReadRawText;
+using testing::WindowText;
+
+constexpr const char* kSystemKey = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+constexpr const char* kSuffix = ";%JAVA_HOME%\\bin;%JAVA_HOME%\\jre\\bin";
+constexpr const char* kHome8 = "C:\\Program Files\\Java\\jdk1.8.0_271";
+constexpr const char* kHome11 = "C:\\Program Files\\Java\\jdk-11.0.9";
+
+// Records what reaches the platform's message box, which still shows it.
+class RecordingMessages final : public MessageHost {
+ public:
+  RecordingMessages() { InstallMessageHost(this); }
+  ~RecordingMessages() override { InstallMessageHost(nullptr); }
+  std::int32_t MessageBox(const Text& message, std::uint32_t flags, const Text& title, WindowHandle owner) override {
+    {
+      std::lock_guard lock(mutex);
+      calls.push_back({message, flags, title, owner});
+    }
+    return platform::DefaultMessageHost().MessageBox(message, flags, title, owner);
+  }
+  void ProcessEvents() override { platform::DefaultMessageHost().ProcessEvents(); }
+
+  struct Call {
+    Text message;
+    std::uint32_t flags;
+    Text title;
+    WindowHandle owner;
+  };
+  std::mutex mutex;
+  std::vector<Call> calls;
+};
+
+// The window as described, without the created sequence (which reaches the
+// network): the tests run the detection themselves, as that sequence would.
+WindowDescription WithoutCreated() {
+  WindowDescription d = MainWindowDescription();
+  d.events = {};
+  return d;
+}
+
+void ImportJdk(const char* key, const char* release, const char* home) {
+  // A 64-bit JDK registers in the 64-bit view, the only one on 32-bit Windows.
+  testing::WriteRawText(HKEY_LOCAL_MACHINE, key, "CurrentVersion", release, REG_SZ, KEY_WOW64_64KEY);
+  testing::WriteRawText(HKEY_LOCAL_MACHINE, std::string(key) + "\\" + release, "JavaHome", home, REG_SZ,
+                        KEY_WOW64_64KEY);
+}
+
+class ConfigureWineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RemoveJdks();
+    ASSERT_TRUE(original.Original()) << "the prefix has a system path";
+    originalPath = std::string(original.Original()->data.begin(), original.Original()->data.end());
+    originalPath = originalPath.substr(0, originalPath.find('\0'));
+    DrainQuit();
+    ASSERT_TRUE(window->Create(::GetModuleHandleW(nullptr)));
+    InstallUiHost(window.get());
+  }
+  void TearDown() override {
+    InstallUiHost(nullptr);
+    window.reset();
+    DrainQuit();
+    RemoveJdks();
+  }
+  // A closed main window ends the message loop with WM_QUIT; left in the
+  // queue, it would end the next message box at once.
+  static void DrainQuit() {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+  }
+  static void RemoveJdks() {
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) testing::DeleteTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft", view);
+  }
+
+  HWND Control(ControlId id) {
+    const auto& controls = description.controls;
+    for (std::size_t i = 0; i < controls.size(); ++i)
+      if (controls[i].id == id) return ::GetDlgItem(window->Handle(), static_cast<int>(100 + i));
+    return nullptr;
+  }
+  // A click as the button reports it to the window.
+  void ClickSuperButton() {
+    HWND button = Control(ctl::kSuperButton);
+    ::SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(button));
+  }
+  std::wstring Label() { return WindowText(Control(ctl::kJavaVersion)); }
+  std::wstring Button() { return WindowText(Control(ctl::kSuperButton)); }
+
+  testing::SavedValue original{HKEY_LOCAL_MACHINE, kSystemKey, "Path"};
+  testing::SavedValue javaHome{HKEY_LOCAL_MACHINE, kSystemKey, "JAVA_HOME"};
+  testing::SavedValue classPath{HKEY_LOCAL_MACHINE, kSystemKey, "CLASSPATH"};
+  std::string originalPath;
+  WindowDescription description = WithoutCreated();
+  std::unique_ptr<win32::MainWindow> window = std::make_unique<win32::MainWindow>(description);
+  RecordingMessages messages;
+};
+
+TEST_F(ConfigureWineTest, RefreshUntilDetectedThenConfigure) {
+  DetectInstalledJdk();
+  EXPECT_EQ(Label(), L"Java未安装");
+  EXPECT_EQ(Button(), L"刷新");
+  ClickSuperButton();
+  EXPECT_EQ(Label(), L"Java未安装");
+
+  ImportJdk("SOFTWARE\\JavaSoft\\JDK", "11.0.9", kHome11);
+  ImportJdk("SOFTWARE\\JavaSoft\\Java Development Kit", "1.8", kHome8);
+  ClickSuperButton();
+  EXPECT_EQ(Label(), L"1.8");
+  EXPECT_EQ(Button(), L"一键配置");
+  EXPECT_TRUE(messages.calls.empty()) << "detecting shows no message";
+
+  testing::DialogWatcher user(::GetCurrentProcessId(), IDOK);
+  ClickSuperButton();  // returns once the box is dismissed
+  ASSERT_TRUE(user.WaitFor(1, 5000));
+  auto seen = user.Seen();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].title, L"信息：");
+  EXPECT_EQ(seen[0].text, L"JDK环境变量配置成功");
+  ASSERT_EQ(messages.calls.size(), 1u);
+  EXPECT_EQ(messages.calls[0].flags, 64u | MB_TASKMODAL);
+  EXPECT_EQ(messages.calls[0].owner, 0u);
+
+  EXPECT_EQ(ReadRaw(HKEY_LOCAL_MACHINE, kSystemKey, "JAVA_HOME")->type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(ReadRawText(HKEY_LOCAL_MACHINE, kSystemKey, "JAVA_HOME"), kHome8);
+  EXPECT_EQ(ReadRaw(HKEY_LOCAL_MACHINE, kSystemKey, "CLASSPATH")->type, static_cast<DWORD>(REG_EXPAND_SZ));
+  EXPECT_EQ(ReadRawText(HKEY_LOCAL_MACHINE, kSystemKey, "CLASSPATH"),
+            ".;%JAVA_HOME%\\lib\\dt.jar;%JAVA_HOME%\\lib\\tools.jar");
+  EXPECT_EQ(ReadRaw(HKEY_LOCAL_MACHINE, kSystemKey, "Path")->type, static_cast<DWORD>(REG_EXPAND_SZ));
+  EXPECT_EQ(ReadRawText(HKEY_LOCAL_MACHINE, kSystemKey, "Path"), originalPath + kSuffix);
+}
+
+TEST_F(ConfigureWineTest, Release11AndALongPathThatSurvives) {
+  ImportJdk("SOFTWARE\\JavaSoft\\JDK", "11.0.9", kHome11);
+  // Longer than the 2048-character buffers a path could be cut at, with
+  // references only the stored form keeps; the prefix's own entries first,
+  // so the prefix stays usable whatever happens.
+  std::string longPath = originalPath;
+  for (int i = 0; longPath.size() <= 3000; ++i) longPath += ";%SystemRoot%\\Tavrel" + std::to_string(i);
+  ASSERT_TRUE(testing::WriteRawText(HKEY_LOCAL_MACHINE, kSystemKey, "Path", longPath, REG_EXPAND_SZ));
+
+  DetectInstalledJdk();
+  ASSERT_EQ(Label(), L"11.0.9");
+  testing::DialogWatcher user(::GetCurrentProcessId(), IDOK);
+  for (int click = 1; click <= 2; ++click) {
+    ClickSuperButton();
+    ASSERT_TRUE(user.WaitFor(click, 5000));
+    EXPECT_EQ(ReadRawText(HKEY_LOCAL_MACHINE, kSystemKey, "Path"), longPath + kSuffix) << "click " << click;
+    EXPECT_EQ(ReadRaw(HKEY_LOCAL_MACHINE, kSystemKey, "Path")->type, static_cast<DWORD>(REG_EXPAND_SZ));
+    EXPECT_EQ(ReadRawText(HKEY_LOCAL_MACHINE, kSystemKey, "JAVA_HOME"), kHome11);
+  }
+  for (const auto& seen : user.Seen()) EXPECT_EQ(seen.text, L"JDK环境变量配置成功");
+}
+
+TEST_F(ConfigureWineTest, AMissingJavaHomeWritesNothingAndSaysSo) {
+  testing::WriteRawText(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Development Kit", "CurrentVersion", "1.8",
+                        REG_SZ, KEY_WOW64_64KEY);
+  testing::DeleteRawValue(HKEY_LOCAL_MACHINE, kSystemKey, "JAVA_HOME");
+  DetectInstalledJdk();
+  ASSERT_EQ(Label(), L"1.8");
+  testing::DialogWatcher user(::GetCurrentProcessId(), IDOK);
+  ClickSuperButton();
+  ASSERT_TRUE(user.WaitFor(1, 5000));
+  EXPECT_EQ(user.Seen()[0].text, L"JDK环境变量配置失败");
+  ASSERT_EQ(messages.calls.size(), 1u);
+  EXPECT_EQ(messages.calls[0].flags, 16u | MB_TASKMODAL);
+  EXPECT_FALSE(ReadRaw(HKEY_LOCAL_MACHINE, kSystemKey, "JAVA_HOME"));
+  EXPECT_EQ(ReadRawText(HKEY_LOCAL_MACHINE, kSystemKey, "Path"), originalPath);
+}
+
+TEST_F(ConfigureWineTest, AJdkOnlyInThe32BitViewIsNotFoundOn64BitWindows) {
+  testing::WriteRawText(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Development Kit", "CurrentVersion", "1.8",
+                        REG_SZ, KEY_WOW64_32KEY);
+  DetectInstalledJdk();
+  EXPECT_EQ(Label(), testing::NativeSystemIs64Bit() ? L"Java未安装" : L"1.8");
+}
+
+}  // namespace
+}  // namespace tavrel::app
