@@ -29,23 +29,25 @@ OpenedAddressRecorder::OpenedAddressRecorder(const std::string& scheme, const st
   // Both registry views, whichever one the program's shell reads.
   for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
     commands_.push_back(std::make_unique<ScopedRegistryValue>(HKEY_LOCAL_MACHINE, key, "", view));
-  for (auto& command : commands_) installed_ = command->SetText("cmd /c echo %1> " + file_) && installed_;
+  for (auto& command : commands_) installed_ = command->SetText("cmd /c echo %1>> " + file_) && installed_;
 }
 
-std::string OpenedAddressRecorder::WaitForAddress(DWORD timeoutMs) const {
-  if (!WaitForFile(file_, timeoutMs)) return {};
-  // The recorder may still be writing when the file appears.
-  std::string text;
-  for (int attempt = 0; attempt < 40; ++attempt) {
-    auto content = ReadWholeFile(file_);
-    if (content && content->find('\n') != std::string::npos) {
-      text = *content;
-      break;
-    }
-    ::Sleep(25);
+std::vector<std::string> OpenedAddressRecorder::Addresses() const {
+  std::vector<std::string> lines;
+  const std::string text = ReadWholeFile(file_).value_or("");
+  // Only whole lines: the recorder may be writing the last one.
+  for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    std::string line = text.substr(start, end - start);
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    lines.push_back(line);
   }
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
-  return text;
+  return lines;
+}
+
+std::vector<std::string> OpenedAddressRecorder::WaitForAddresses(std::size_t count, DWORD timeoutMs) const {
+  std::vector<std::string> lines;
+  WaitUntil([&] { return (lines = Addresses()).size() >= count; }, timeoutMs);
+  return lines;
 }
 
 }  // namespace tavrel::testing

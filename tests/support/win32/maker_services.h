@@ -38,17 +38,19 @@ class MakerServices {
 Handler NoDownloads();
 
 // Points the shell's open command of a scheme ("http", "https") at a
-// recorder that writes the address it is given into a file, and puts the
-// command back afterwards.
+// recorder that appends each address it is given to a file, one a line, and
+// puts the command back afterwards.
 class OpenedAddressRecorder {
  public:
   OpenedAddressRecorder(const std::string& scheme, const std::string& file);
   bool Installed() const { return installed_; }
-  // The address the shell was asked to open, once the file exists; empty on
-  // time-out.
-  std::string WaitForAddress(DWORD timeoutMs) const;
+  // The addresses the shell was asked to open, once there are at least
+  // count of them or the time is up.
+  std::vector<std::string> WaitForAddresses(std::size_t count, DWORD timeoutMs) const;
 
  private:
+  std::vector<std::string> Addresses() const;
+
   std::string file_;
   std::vector<std::unique_ptr<ScopedRegistryValue>> commands_;
   bool installed_ = true;

@@ -160,11 +160,10 @@ void TavrelDriver::Click(ControlId button) const {
   if (HWND control = Control(button)) ::PostMessageW(control, BM_CLICK, 0, 0);
 }
 
-void TavrelDriver::ClickStatusBar() const {
+void TavrelDriver::ClickStatusBar(int x) const {
   HWND bar = Control(app::ctl::kStatusBar);
   if (!bar) return;
-  // On the "Version" part, away from the address: the whole bar is the link.
-  const LPARAM point = MAKELPARAM(300, 10);
+  const LPARAM point = MAKELPARAM(x, 10);
   ::PostMessageW(bar, WM_LBUTTONDOWN, MK_LBUTTON, point);
   ::PostMessageW(bar, WM_LBUTTONUP, 0, point);
 }

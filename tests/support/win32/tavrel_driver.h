@@ -54,7 +54,8 @@ class TavrelDriver {
 
   // Posted, not sent: a handler may sit in a message box for a while.
   void Click(ControlId button) const;
-  void ClickStatusBar() const;
+  // A click at x pixels from the status bar's left end.
+  void ClickStatusBar(int x) const;
   bool Visible(ControlId id) const;
 
   // The message boxes answered so far (OK), in order.
