@@ -209,15 +209,15 @@ class HttpConnection final : public ConnectionBase {
   }
 
   Outcome SendRequest(const std::string& extraLine) {
-    RequestSpec spec;
-    spec.hostPart = route_.url.hostPart;
-    spec.target = route_.viaProxy ? HttpAddress(route_.url) : route_.url.path;
-    spec.referer = route_.referer;
-    spec.extraLine = extraLine;
-    spec.viaProxy = route_.viaProxy;
+    RequestParts parts;
+    parts.hostPart = route_.url.hostPart;
+    parts.target = route_.viaProxy ? HttpAddress(route_.url) : route_.url.path;
+    parts.referer = route_.referer;
+    parts.extraLine = extraLine;
+    parts.viaProxy = route_.viaProxy;
     // A redirection or cookie chosen by the server may make the request too
     // long; it is refused whole, never cut.
-    auto request = BuildGetRequest(spec);
+    auto request = BuildGetRequest(parts);
     if (!request) {
       end_ = ConnectionEnd::kGaveUp;  // the same request would be refused again
       return Fail(msg::kBadRedirect);

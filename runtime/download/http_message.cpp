@@ -36,31 +36,31 @@ std::string TextBeforeLastSlash(std::string_view address) {
   return std::string(slash == std::string_view::npos ? address : address.substr(0, slash));
 }
 
-std::optional<std::string> BuildGetRequest(const RequestSpec& spec) {
-  std::string target = EncodeSpaces(spec.target);
+std::optional<std::string> BuildGetRequest(const RequestParts& parts) {
+  std::string target = EncodeSpaces(parts.target);
   if (target.size() > kMaxRequestBytes) return std::nullopt;
   std::string r;
-  r.reserve(256 + target.size() + spec.extraLine.size() + spec.referer.size());
+  r.reserve(256 + target.size() + parts.extraLine.size() + parts.referer.size());
   auto line = [&r](std::string_view a, std::string_view b = {}) {
     r.append(a);
     r.append(b);
     r.append(kCrLf);
   };
   line("GET ", target + " HTTP/1.1");
-  line("Host: ", spec.hostPart);
-  if (spec.viaProxy) {
+  line("Host: ", parts.hostPart);
+  if (parts.viaProxy) {
     line("User-Agent: ", kUserAgent);
     // Through a proxy the range (or cookie) line is still needed: without
     // it every block connection would receive the whole file.
-    if (!spec.extraLine.empty()) line(spec.extraLine);
+    if (!parts.extraLine.empty()) line(parts.extraLine);
     line("Proxy-Connection: Keep-Alive");
     r.append(kCrLf);
     r.append(kCrLf);
   } else {
     line("Accept: */*");
-    line("Referer: ", spec.referer);
+    line("Referer: ", parts.referer);
     line("User-Agent: ", kUserAgent);
-    if (!spec.extraLine.empty()) line(spec.extraLine);
+    if (!parts.extraLine.empty()) line(parts.extraLine);
     line("Pragma: no-cache");
     line("Cache-Control: no-cache");
     line("Connection: close");

@@ -17,7 +17,7 @@ inline constexpr std::size_t kMaxRequestBytes = 1023;
 inline constexpr std::size_t kHeaderReceiveSize = 4096;
 inline constexpr std::size_t kMaxHeaderBytes = 4097;
 
-struct RequestSpec {
+struct RequestParts {
   std::string hostPart;   // Host header value
   std::string target;     // the path, or the whole address through a proxy
   std::string referer;    // direct requests only
@@ -27,7 +27,7 @@ struct RequestSpec {
 
 // Spaces in the request target become %20; nothing when the request (or its
 // target) would be longer than kMaxRequestBytes.
-std::optional<std::string> BuildGetRequest(const RequestSpec& spec);
+std::optional<std::string> BuildGetRequest(const RequestParts& parts);
 
 std::string EncodeSpaces(std::string_view text);
 

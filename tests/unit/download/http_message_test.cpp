@@ -6,11 +6,11 @@ namespace tavrel::download {
 namespace {
 
 TEST(BuildGetRequest, DirectFormLineByLine) {
-  RequestSpec spec;
-  spec.hostPart = "127.0.0.1:88";
-  spec.target = "/my files/jdk 8.exe";
-  spec.referer = "http://127.0.0.1:88";
-  auto plain = BuildGetRequest(spec);
+  RequestParts parts;
+  parts.hostPart = "127.0.0.1:88";
+  parts.target = "/my files/jdk 8.exe";
+  parts.referer = "http://127.0.0.1:88";
+  auto plain = BuildGetRequest(parts);
   ASSERT_TRUE(plain);
   EXPECT_EQ(*plain,
             "GET /my%20files/jdk%208.exe HTTP/1.1\r\n"
@@ -23,34 +23,34 @@ TEST(BuildGetRequest, DirectFormLineByLine) {
             "Connection: close\r\n"
             "\r\n");
 
-  spec.extraLine = "Range: bytes=200000-";
-  auto ranged = BuildGetRequest(spec);
+  parts.extraLine = "Range: bytes=200000-";
+  auto ranged = BuildGetRequest(parts);
   ASSERT_TRUE(ranged);
   EXPECT_NE(ranged->find("Windows 98)\r\nRange: bytes=200000-\r\nPragma: no-cache\r\n"), std::string::npos);
 }
 
 TEST(BuildGetRequest, ProxyForm) {
-  RequestSpec spec;
-  spec.hostPart = "files.example:88";
-  spec.target = "http://files.example:88/a b.exe";
-  spec.referer = "ignored";
-  spec.viaProxy = true;
-  EXPECT_EQ(*BuildGetRequest(spec),
+  RequestParts parts;
+  parts.hostPart = "files.example:88";
+  parts.target = "http://files.example:88/a b.exe";
+  parts.referer = "ignored";
+  parts.viaProxy = true;
+  EXPECT_EQ(*BuildGetRequest(parts),
             "GET http://files.example:88/a%20b.exe HTTP/1.1\r\n"
             "Host: files.example:88\r\n"
             "User-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n"
             "Proxy-Connection: Keep-Alive\r\n"
             "\r\n\r\n");
-  spec.extraLine = "Range: bytes=5-";
-  EXPECT_NE(BuildGetRequest(spec)->find("Windows 98)\r\nRange: bytes=5-\r\nProxy-Connection"), std::string::npos);
+  parts.extraLine = "Range: bytes=5-";
+  EXPECT_NE(BuildGetRequest(parts)->find("Windows 98)\r\nRange: bytes=5-\r\nProxy-Connection"), std::string::npos);
 }
 
 TEST(BuildGetRequest, MeasuresTheWholeRequestAfterEncoding) {
-  RequestSpec spec;
-  spec.hostPart = "h";
-  spec.referer = "http://h";
-  spec.target = "/";
-  const std::size_t base = BuildGetRequest(spec)->size() - 1;  // all but the target
+  RequestParts parts;
+  parts.hostPart = "h";
+  parts.referer = "http://h";
+  parts.target = "/";
+  const std::size_t base = BuildGetRequest(parts)->size() - 1;  // all but the target
   struct Row {
     std::string target;
     std::string extra;
@@ -67,9 +67,9 @@ TEST(BuildGetRequest, MeasuresTheWholeRequestAfterEncoding) {
       {"/" + std::string(2000, 'a'), "", false},
   };
   for (const auto& r : rows) {
-    spec.target = r.target;
-    spec.extraLine = r.extra;
-    auto request = BuildGetRequest(spec);
+    parts.target = r.target;
+    parts.extraLine = r.extra;
+    auto request = BuildGetRequest(parts);
     EXPECT_EQ(request.has_value(), r.fits) << r.target.size();
     if (request) {
       EXPECT_LE(request->size(), kMaxRequestBytes);
