@@ -12,6 +12,7 @@ using tavrel::win32::WideFromGbk;
 
 constexpr wchar_t kClassName[] = L"TavrelMainWindow";
 constexpr UINT_PTR kStatusBarSubclass = 1;
+constexpr UINT_PTR kOverlaySubclass = 2;
 // Child window ids are small numbers: WM_COMMAND carries only 16 bits of
 // them, and controls are matched by handle anyway.
 constexpr int kFirstChildId = 100;
@@ -27,7 +28,7 @@ DWORD StyleOf(const ControlDescription& c) {
     case ControlType::SuperBtn:
     case ControlType::Button: return style | BS_PUSHBUTTON;
     case ControlType::ComboBox: return style | CBS_DROPDOWNLIST | WS_VSCROLL;
-    case ControlType::ProcessBar: return style;
+    case ControlType::ProcessBar: return style | PBS_SMOOTH;
     case ControlType::StatusBar: return style | CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER;
     case ControlType::Timer: return 0;
   }
@@ -103,6 +104,7 @@ bool MainWindow::Create(HINSTANCE instance) {
   if (!hwnd_) return false;
 
   for (auto& child : children_) CreateControl(child);
+  LinkOverlays();
   // Group boxes lie under the controls inside them; the percentage label
   // lies over the progress bar.
   for (auto& child : children_) {
@@ -170,6 +172,120 @@ void MainWindow::CreateControl(Child& child) {
     }
     default: break;
   }
+}
+
+// A transparent label over a progress bar cannot draw its caption itself: the
+// bar repaints on every position change, after the label, and covers it. The
+// bar draws the caption instead, into the same off-screen image as itself,
+// so the text is there on every paint and never flickers.
+void MainWindow::LinkOverlays() {
+  for (auto& label : children_) {
+    if (label.description->type != ControlType::TransLabel || !label.hwnd) continue;
+    const Rect l = ClientRect(description_, *label.description);
+    for (auto& bar : children_) {
+      if (bar.description->type != ControlType::ProcessBar || !bar.hwnd || bar.overlay) continue;
+      const Rect b = ClientRect(description_, *bar.description);
+      if (l.left >= b.left + b.width || b.left >= l.left + l.width || l.top >= b.top + b.height ||
+          b.top >= l.top + l.height)
+        continue;
+      bar.overlay = label.hwnd;
+      label.underlay = bar.hwnd;
+      ::SetWindowSubclass(bar.hwnd, &MainWindow::ProgressBarProc, kOverlaySubclass, reinterpret_cast<DWORD_PTR>(this));
+      ::SetWindowSubclass(label.hwnd, &MainWindow::OverlayLabelProc, kOverlaySubclass,
+                          reinterpret_cast<DWORD_PTR>(this));
+      break;
+    }
+  }
+}
+
+void MainWindow::PaintProgressBar(HWND bar, HWND label) {
+  PAINTSTRUCT ps;
+  HDC screen = ::BeginPaint(bar, &ps);
+  RECT client{};
+  ::GetClientRect(bar, &client);
+  HDC image = ::CreateCompatibleDC(screen);
+  HBITMAP bitmap = ::CreateCompatibleBitmap(screen, client.right, client.bottom);
+  HGDIOBJ oldBitmap = ::SelectObject(image, bitmap);
+  ::FillRect(image, &client, ::GetSysColorBrush(COLOR_BTNFACE));
+  ::DefSubclassProc(bar, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(image), PRF_CLIENT | PRF_ERASEBKGND);
+
+  std::wstring text = WindowTextOf(label);
+  if (!text.empty()) {
+    RECT area{};
+    ::GetWindowRect(label, &area);
+    ::MapWindowPoints(nullptr, bar, reinterpret_cast<POINT*>(&area), 2);
+    auto low = static_cast<int>(::SendMessageW(bar, PBM_GETRANGE, TRUE, 0));
+    auto high = static_cast<int>(::SendMessageW(bar, PBM_GETRANGE, FALSE, 0));
+    auto position = static_cast<int>(::SendMessageW(bar, PBM_GETPOS, 0, 0));
+    int edge = high > low ? client.right * (position - low) / (high - low) : 0;
+    HGDIOBJ oldFont = ::SelectObject(image, reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0)));
+    ::SetBkMode(image, TRANSPARENT);
+    // Light text over the filled part, dark over the rest.
+    const std::pair<RECT, int> parts[] = {{{0, 0, edge, client.bottom}, COLOR_HIGHLIGHTTEXT},
+                                          {{edge, 0, client.right, client.bottom}, COLOR_WINDOWTEXT}};
+    for (const auto& [clip, color] : parts) {
+      if (clip.right <= clip.left) continue;
+      int saved = ::SaveDC(image);
+      ::IntersectClipRect(image, clip.left, clip.top, clip.right, clip.bottom);
+      ::SetTextColor(image, ::GetSysColor(color));
+      RECT drawn = area;
+      ::DrawTextW(image, text.c_str(), static_cast<int>(text.size()), &drawn,
+                  DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+      ::RestoreDC(image, saved);
+    }
+    ::SelectObject(image, oldFont);
+  }
+  ::BitBlt(screen, 0, 0, client.right, client.bottom, image, 0, 0, SRCCOPY);
+  ::SelectObject(image, oldBitmap);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(image);
+  ::EndPaint(bar, &ps);
+}
+
+LRESULT CALLBACK MainWindow::ProgressBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                             DWORD_PTR self) {
+  auto* window = reinterpret_cast<MainWindow*>(self);
+  Child* bar = window->FindChild(hwnd);
+  switch (message) {
+    case WM_ERASEBKGND: return 1;  // the whole client is painted in WM_PAINT
+    case WM_PAINT:
+      if (bar && bar->overlay && !wParam) {
+        window->PaintProgressBar(hwnd, bar->overlay);
+        return 0;
+      }
+      break;
+    case WM_NCDESTROY: ::RemoveWindowSubclass(hwnd, &MainWindow::ProgressBarProc, kOverlaySubclass); break;
+    default: break;
+  }
+  return ::DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK MainWindow::OverlayLabelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                              DWORD_PTR self) {
+  auto* window = reinterpret_cast<MainWindow*>(self);
+  Child* label = window->FindChild(hwnd);
+  const bool barShown = label && label->underlay && ::IsWindowVisible(label->underlay);
+  switch (message) {
+    case WM_ERASEBKGND:
+      if (barShown) return 1;
+      break;
+    case WM_PAINT:
+      if (barShown) {  // the bar draws the caption
+        PAINTSTRUCT ps;
+        ::BeginPaint(hwnd, &ps);
+        ::EndPaint(hwnd, &ps);
+        return 0;
+      }
+      break;
+    case WM_SETTEXT:
+      // Kept, not drawn: a static control paints its new text at once,
+      // which would show it twice until the bar repaints.
+      if (barShown) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+      break;
+    case WM_NCDESTROY: ::RemoveWindowSubclass(hwnd, &MainWindow::OverlayLabelProc, kOverlaySubclass); break;
+    default: break;
+  }
+  return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
 int MainWindow::RunMessageLoop() {
@@ -271,14 +387,22 @@ void MainWindow::SetTimerInterval(Child& timer, int interval) {
 
 void MainWindow::SetCaption(Child& child, const Text& text) {
   ::SetWindowTextW(child.hwnd, WideFromGbk(text).c_str());
-  if (child.description->type == ControlType::TransLabel) {
-    // A transparent label leaves its old text behind unless what lies
-    // under it is drawn again.
-    RECT r{};
-    ::GetWindowRect(child.hwnd, &r);
-    ::MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
-    ::RedrawWindow(hwnd_, &r, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  if (child.description->type != ControlType::TransLabel) return;
+  if (child.underlay && ::IsWindowVisible(child.underlay)) {
+    ::InvalidateRect(child.underlay, nullptr, FALSE);
+    ::UpdateWindow(child.underlay);
+  } else {
+    RedrawUnder(child.hwnd);
   }
+}
+
+// A transparent label leaves its old text behind unless what lies under it
+// is drawn again.
+void MainWindow::RedrawUnder(HWND child) {
+  RECT r{};
+  ::GetWindowRect(child, &r);
+  ::MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+  ::RedrawWindow(hwnd_, &r, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 Text MainWindow::Caption(const Child& child) const { return GbkFromWide(WindowTextOf(child.hwnd)); }
@@ -355,7 +479,11 @@ void MainWindow::SetControlProperty(WindowId window, ControlId control, int prop
   }
   switch (property) {
     case prop::kTag: child->tag = value.AsText(); return;
-    case prop::kVisible: ::ShowWindow(child->hwnd, value.AsInt() ? SW_SHOWNA : SW_HIDE); return;
+    case prop::kVisible:
+      ::ShowWindow(child->hwnd, value.AsInt() ? SW_SHOWNA : SW_HIDE);
+      // The label over a bar draws its own caption again once the bar is gone.
+      if (child->overlay) RedrawUnder(child->overlay);
+      return;
     case prop::kDisabled: ::EnableWindow(child->hwnd, value.AsInt() ? FALSE : TRUE); return;
     case prop::kMousePointer: child->mousePointer = value.AsInt(); return;
     default: break;

@@ -38,12 +38,23 @@ class MainWindow final : public UiHost {
     int interval = 0;  // timers
     Text tag;
     std::int32_t mousePointer = 0;
+    // A progress bar: the label whose caption it draws over itself. A label:
+    // the bar that draws its caption.
+    HWND overlay = nullptr;
+    HWND underlay = nullptr;
   };
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK StatusBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                         DWORD_PTR self);
+  static LRESULT CALLBACK ProgressBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                          DWORD_PTR self);
+  static LRESULT CALLBACK OverlayLabelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                           DWORD_PTR self);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void LinkOverlays();
+  void PaintProgressBar(HWND bar, HWND label);
+  void RedrawUnder(HWND child);
   void CreateControl(Child& child);
   Child* FindChild(ControlId id);
   Child* FindChild(HWND hwnd);

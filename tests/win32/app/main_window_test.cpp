@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <commctrl.h>
 
+#include <cstdlib>
+#include <vector>
+
 #include "app/main_window_ids.h"
 #include "app/settings.h"
 #include "runtime/win32/wide.h"
@@ -143,6 +146,92 @@ TEST_F(MainWindowTest, ControlServicesChangeTheRealControls) {
   EXPECT_EQ(GetControlProperty(kMainWindow, ctl::kTimer, prop::kTimerInterval).AsInt(), 1000);
   SetControlProperty(kMainWindow, ctl::kTimer, prop::kTimerInterval, 0);
   EXPECT_EQ(GetControlProperty(kMainWindow, ctl::kTimer, prop::kTimerInterval).AsInt(), 0);
+}
+
+// The client area's pixels as the screen shows them (0x00RRGGBB, rows top
+// down), after every paint the changes caused has been done.
+struct Image {
+  int width = 0, height = 0;
+  std::vector<std::uint32_t> pixels;
+  std::uint32_t At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+};
+
+Image Capture(HWND hwnd) {
+  for (MSG msg; ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) ::DispatchMessageW(&msg);
+  RECT client{};
+  ::GetClientRect(hwnd, &client);
+  Image image;
+  image.width = client.right;
+  image.height = client.bottom;
+  image.pixels.resize(static_cast<std::size_t>(image.width) * image.height);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), image.width, -image.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  HDC screen = ::GetDC(hwnd);
+  HDC memory = ::CreateCompatibleDC(screen);
+  void* bits = nullptr;
+  HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = ::SelectObject(memory, bitmap);
+  ::BitBlt(memory, 0, 0, image.width, image.height, screen, 0, 0, SRCCOPY);
+  ::GdiFlush();
+  for (std::size_t i = 0; i < image.pixels.size(); ++i)
+    image.pixels[i] = static_cast<const std::uint32_t*>(bits)[i] & 0xFFFFFF;
+  ::SelectObject(memory, old);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(memory);
+  ::ReleaseDC(hwnd, screen);
+  return image;
+}
+
+int Distance(std::uint32_t pixel, COLORREF color) {
+  return std::abs(static_cast<int>(pixel >> 16 & 0xFF) - GetRValue(color)) +
+         std::abs(static_cast<int>(pixel >> 8 & 0xFF) - GetGValue(color)) +
+         std::abs(static_cast<int>(pixel & 0xFF) - GetBValue(color));
+}
+
+COLORREF AsColor(std::uint32_t pixel) { return RGB(pixel >> 16 & 0xFF, pixel >> 8 & 0xFF, pixel & 0xFF); }
+
+// The percentage as the progress tick shows it (position first, then the
+// caption) must be readable over the bar: text-coloured pixels in the
+// middle of the label, over the filled part of the bar at 70% and over the
+// empty part at 42%, and none where the caption is empty.
+TEST_F(MainWindowTest, ThePercentageIsVisibleOverTheMovingBar) {
+  HWND bar = Child(ctl::kProgressBar);
+  SetControlProperty(kMainWindow, ctl::kProgressBar, prop::kProgressVisible, true);
+  const RECT label = ClientRectOf(Child(ctl::kPercentLabel));
+  const int middle = (label.left + label.right) / 2;
+  struct Row {
+    int percent;
+    const char* caption;
+    bool overFilledPart;
+    bool textExpected;
+  };
+  const Row rows[] = {{42, "42%", false, true}, {70, "70%", true, true}, {70, "", true, false},
+                      {99, "99%", true, true}, {42, "", false, false}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.caption);
+    SetControlProperty(kMainWindow, ctl::kProgressBar, prop::kProgressPosition, r.percent);
+    SetControlProperty(kMainWindow, ctl::kPercentLabel, prop::kLabelCaption, r.caption);
+    const Image image = Capture(window.Handle());
+    RECT barRect = ClientRectOf(bar);
+    const int fillEdge = barRect.left + (barRect.right - barRect.left) * r.percent / 100;
+    const COLORREF text = ::GetSysColor(r.overFilledPart ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
+    // The bar's own colour beside the text, on the same side of the edge.
+    const int aside = r.overFilledPart ? barRect.left + 6 : barRect.right - 6;
+    const std::uint32_t background = image.At(aside, (label.top + label.bottom) / 2);
+    ASSERT_GT(Distance(background, text), 150) << std::hex << background;
+    int textPixels = 0;
+    for (int y = label.top + 2; y < label.bottom - 2; ++y)
+      for (int x = middle - 30; x < middle + 30; ++x)
+        // Nearer the text colour than the bar's own (the glyphs' edges are
+        // blended).
+        if ((x < fillEdge) == r.overFilledPart && Distance(image.At(x, y), text) * 2 <
+                                                       Distance(image.At(x, y), AsColor(background)))
+          ++textPixels;
+    if (r.textExpected)
+      EXPECT_GE(textPixels, 15);
+    else
+      EXPECT_EQ(textPixels, 0);
+  }
 }
 
 }  // namespace
