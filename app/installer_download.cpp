@@ -1,12 +1,11 @@
 #include "app/installer_download.h"
 
 #include <atomic>
-#include <filesystem>
 #include <memory>
 #include <mutex>
-#include <system_error>
 
 #include "app/handlers.h"
+#include "app/installer_files.h"
 #include "app/installer_trust.h"
 #include "app/main_window_ids.h"
 #include "app/settings.h"
@@ -63,11 +62,6 @@ constexpr InstallerRow kRows[] = {
 };
 
 Text DownloadFolder() { return ConcatText({RunDirectory(), TextView(&kSeparator, 1), "download"}); }
-
-void RemoveFile(const Text& path) {
-  std::error_code ignored;
-  std::filesystem::remove(std::filesystem::path(path), ignored);
-}
 
 std::int32_t ShowFailure() { return ShowMessageBox(kFailedMessage, 0); }
 
@@ -179,7 +173,7 @@ std::int32_t DownloadEvent(std::int32_t code, std::int32_t, std::int32_t value3,
         // of an installer where the next click would find "a file already
         // there", or where it could be started.
         std::lock_guard guard(s.fileLock);
-        RemoveFile(s.taskFile);
+        platform::RemoveFile(s.taskFile);
       }
       s.outcome = complete ? Outcome::Complete : Outcome::Incomplete;
       return 1;
@@ -195,8 +189,7 @@ void DownloadClicked() {
   if (!ChooseInstaller(selection, selection == 0 && sysinfo::IsSystem64Bit() == 1, &row)) return;
 
   Text folder = DownloadFolder();
-  std::error_code ignored;
-  std::filesystem::create_directory(std::filesystem::path(folder), ignored);
+  platform::MakeFolder(folder);
   Text file = ConcatText({folder, TextView(&kSeparator, 1), row.localName});
   Text address = ConcatText({"http://", DownloadHost(), ":88", row.serverPath});
 

@@ -1,5 +1,6 @@
 #include "app/installer_trust.h"
 
+#include "app/installer_files.h"
 #include "app/settings.h"
 #include "runtime/system.h"
 
@@ -21,7 +22,7 @@ InstallerCheck StartVerifiedInstaller(const Text& path, TextView expectedSigner)
   }
   // Removed before the user is told, so the box cannot hold a bad file in
   // place for as long as it stays open.
-  platform::RemoveRefusedInstaller(path);
+  platform::RemoveFile(path);
   ShowMessageBox(kInstallerRefusedMessage, kInstallerRefusedFlags);
   return InstallerCheck::Refused;
 }

@@ -63,8 +63,6 @@ struct InstallerLaunch {
 // Holds, checks and, when genuine, starts the file; removes nothing and
 // shows nothing.
 InstallerLaunch VerifyAndStartInstaller(const Text& path, TextView expectedSigner);
-// Deletes a refused file; false when it is still there.
-bool RemoveRefusedInstaller(const Text& path);
 
 }  // namespace platform
 }  // namespace tavrel::app

@@ -16,6 +16,4 @@ InstallerLaunch VerifyAndStartInstaller(const Text& path, TextView) {
   return {InstallerVerdict::CannotVerify, false};
 }
 
-bool RemoveRefusedInstaller(const Text& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
-
 }  // namespace tavrel::app::platform

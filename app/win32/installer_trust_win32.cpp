@@ -16,9 +16,4 @@ InstallerLaunch VerifyAndStartInstaller(const Text& path, TextView expectedSigne
   return {verdict, installer.Start()};
 }
 
-bool RemoveRefusedInstaller(const Text& path) {
-  std::wstring file = win32::WideFromAnsi(path);
-  return ::DeleteFileW(file.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
-}
-
 }  // namespace tavrel::app::platform

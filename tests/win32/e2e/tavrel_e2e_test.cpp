@@ -2,6 +2,7 @@
 // of the maker's update service, download server and web browser.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -285,6 +286,67 @@ TEST(EndToEnd, InstallThatCannotCompleteSaysSoAndStartsNothing) {
       EXPECT_EQ(testing::ReadWholeFile(stored), earlier) << "the file already there was changed";
     else
       EXPECT_FALSE(testing::ReadWholeFile(stored)) << "a failed download left a file";
+    EXPECT_EQ(tavrel.Close(kStartMs), std::optional<DWORD>(0));
+  }
+}
+
+bool AnsiFileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A program folder named in Chinese (GBK, the system's code page here): the
+// download folder is made in it, a failed download's file is removed from it,
+// and the next click downloads and starts the installer. With the download
+// folder missing and already there.
+TEST(EndToEnd, InstallFromAFolderNamedInChineseFailsThenCompletes) {
+  testing::RootStoreLock rootStore;
+  ASSERT_TRUE(rootStore.Held());
+  testing::TrustedRoot trusted(testing::ReadCertificate(TrustFile("root.cer")));
+  ASSERT_TRUE(trusted.Trusted()) << "the build makes the test PKI in " << TrustFile("");
+  ASSERT_EQ(::GetACP(), 936u) << "the prefix was not made under the Chinese locale";
+  const std::string served =
+      testing::WindowsIs64Bit() ? "/jdk-8u271-windows-x64.exe" : "/jdk-8u271-windows-i586.exe";
+  const auto installer = testing::ReadWholeFile(TrustFile("installers/good.exe"));
+  ASSERT_TRUE(installer && !installer->empty()) << "the stand-in installer was not made";
+
+  for (bool folderThere : {false, true}) {
+    SCOPED_TRACE(folderThere ? "download folder there" : "no download folder");
+    std::atomic<bool> whole{false};
+    MakerServices services("0", [&](const testing::HttpRequest& request, testing::ServerConnection& connection) {
+      if (request.target != served) {
+        connection.Send(testing::ResponseHead(404, "Content-Length: 0\r\n"));
+      } else if (whole) {
+        testing::ServeContent(*installer, request, connection);
+      } else if (request.index == 0) {
+        auto reply = testing::ReplyFor(*installer, request);
+        connection.Send(reply.head);
+        connection.Send(std::string_view(reply.body).substr(0, reply.body.size() / 2));  // then goes away
+      } else {
+        connection.Send(testing::ResponseHead(403, "Content-Length: 0\r\n"));
+      }
+    });
+    ASSERT_TRUE(services.Ready()) << "ports 443 and 88 did not come free";
+
+    const std::string folder =
+        testing::FreshTestFolder(folderThere ? "e2e-chinese-there" : "e2e-chinese") + "中文目录\\";
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    if (folderThere) ASSERT_TRUE(::CreateDirectoryA((folder + "download").c_str(), nullptr));
+    const std::string stored = folder + "download\\jdk-8u271-windows-x64.exe";
+    TavrelDriver tavrel(folder);
+    StartAndWaitForFill(tavrel);
+    ASSERT_TRUE(tavrel.SelectRelease(0));
+
+    tavrel.Click(ctl::kInstallButton);
+    ASSERT_TRUE(tavrel.WaitForDialogs(1, 30000)) << "the failed download was not reported";
+    EXPECT_EQ(tavrel.Dialogs()[0].text, L"下载失败");
+    EXPECT_TRUE(AnsiFileExists(folder + "download")) << "the download folder was not made";
+    EXPECT_FALSE(AnsiFileExists(stored)) << "the unfinished installer was left";
+
+    whole = true;
+    tavrel.Click(ctl::kInstallButton);
+    ASSERT_TRUE(testing::WaitForFile(stored + ".started", 30000))
+        << "the retry did not start the installer; the percentage shows "
+        << ::testing::PrintToString(tavrel.Caption(ctl::kPercentLabel));
+    EXPECT_EQ(tavrel.Caption(ctl::kPercentLabel), L"100%");
+    EXPECT_EQ(tavrel.Dialogs().size(), 1u);
     EXPECT_EQ(tavrel.Close(kStartMs), std::optional<DWORD>(0));
   }
 }
