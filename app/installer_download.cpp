@@ -30,6 +30,21 @@ constexpr char kFailedMessage[] = "下载失败";
 // How a task ended, as the progress tick sees it.
 enum class Outcome : int { None, Running, Complete, Incomplete };
 
+// What one started task has done. Each start gets a record of its own, which
+// only that task's events reach: a task that ended just before a start can
+// never lend its size to the next one, whose ending would then remove a file
+// it did not make.
+struct TaskRecord {
+  explicit TaskRecord(Text taskFile) : file(std::move(taskFile)) {}
+  // The file the task writes, for the tick that starts it and for removing
+  // it when it did not finish.
+  const Text file;
+  // The task's size once it has created its file; TaskEnded compares the
+  // bytes stored with it.
+  std::atomic<std::int64_t> totalSize{-1};
+  std::atomic<Outcome> outcome{Outcome::Running};
+};
+
 struct DownloadState {
   download::Download service;
   download::TaskParam param;
@@ -37,14 +52,8 @@ struct DownloadState {
   Text lastFile;
   std::atomic<std::int32_t> percent{0};
   ByteSet lastSnapshot;  // written only by the event routine, on the task thread
-  // The task's size once it has created its file; TaskEnded compares the
-  // bytes stored with it.
-  std::atomic<std::int64_t> totalSize{-1};
-  std::atomic<Outcome> outcome{Outcome::None};
-  // The file the running task writes, kept for the tick that starts it and
-  // for removing it when it did not finish.
-  std::mutex fileLock;
-  Text taskFile;
+  std::mutex taskLock;
+  std::shared_ptr<TaskRecord> task;  // the last task that started
 };
 
 std::unique_ptr<DownloadState> g_state;
@@ -66,6 +75,10 @@ Text DownloadFolder() { return ConcatText({RunDirectory(), TextView(&kSeparator,
 std::int32_t ShowFailure() { return ShowMessageBox(kFailedMessage, 0); }
 
 void StopTimer() { SetControlProperty(kMainWindow, ctl::kTimer, prop::kTimerInterval, 0); }
+
+// The download service's event routine for one task; answers 1 in every case.
+std::int32_t DownloadEvent(TaskRecord& task, std::int32_t code, std::int32_t connection, std::int32_t value3,
+                           std::int32_t value4, download::TaskRef ref);
 
 }  // namespace
 
@@ -117,33 +130,26 @@ Logical StartInstallerDownload(TextView address, TextView file, std::int32_t spe
   p.stopWaitMs = 1000;
   p.readChunk = 204800;
   p.logRoutine = [](std::int32_t, const Text&, const Text&, std::int32_t, download::TaskRef) {};
-  p.eventRoutine = &DownloadEvent;
 
-  // A start while a task runs is refused and must leave that task's
-  // bookkeeping alone; otherwise reset it before the start, since the new
-  // task's first events may come at once. No event comes from a task once
-  // the service is idle.
-  ByteSet probe;
-  const bool busy = download::GetTaskSnapshot(s.service, probe);
-  if (!busy) {
-    s.totalSize = -1;
-    s.outcome = Outcome::Running;
-    std::lock_guard guard(s.fileLock);
-    s.taskFile = s.lastFile;
-  }
+  // The new task's first events may come before StartDownload returns: its
+  // record exists before it starts. A refused start leaves the running
+  // task's record in place.
+  auto record = std::make_shared<TaskRecord>(s.lastFile);
+  p.eventRoutine = [record](std::int32_t code, std::int32_t connection, std::int32_t value3, std::int32_t value4,
+                            download::TaskRef task) {
+    return DownloadEvent(*record, code, connection, value3, value4, task);
+  };
   Logical started = download::StartDownload(s.service, p);
-  if (started && busy) {
-    // The running task ended between the probe and the start.
-    s.outcome = Outcome::Running;
-    std::lock_guard guard(s.fileLock);
-    s.taskFile = s.lastFile;
-  } else if (!started && !busy) {
-    s.outcome = Outcome::None;
+  if (started) {
+    std::lock_guard guard(s.taskLock);
+    s.task = std::move(record);
   }
   return started;
 }
 
-std::int32_t DownloadEvent(std::int32_t code, std::int32_t, std::int32_t value3, std::int32_t,
+namespace {
+
+std::int32_t DownloadEvent(TaskRecord& task, std::int32_t code, std::int32_t, std::int32_t value3, std::int32_t,
                            download::TaskRef) {
   DownloadState& s = State();
   switch (code) {
@@ -153,7 +159,7 @@ std::int32_t DownloadEvent(std::int32_t code, std::int32_t, std::int32_t value3,
     case download::kTransferStarted:
       // The task has created its file: from here on an unfinished end
       // leaves a file to remove.
-      s.totalSize = value3;
+      task.totalSize = value3;
       return 1;
     case download::kDataReceived: {
       download::ReadTransferCounter(s.service);
@@ -166,21 +172,20 @@ std::int32_t DownloadEvent(std::int32_t code, std::int32_t, std::int32_t value3,
       return 1;
     }
     case download::kTaskEnded: {
-      std::int64_t total = s.totalSize.load();
+      std::int64_t total = task.totalSize.load();
       bool complete = total > 0 && value3 == total;
-      if (!complete && total >= 0) {
-        // The task made this file and did not finish it: never leave a part
-        // of an installer where the next click would find "a file already
-        // there", or where it could be started.
-        std::lock_guard guard(s.fileLock);
-        platform::RemoveFile(s.taskFile);
-      }
-      s.outcome = complete ? Outcome::Complete : Outcome::Incomplete;
+      // The task made this file and did not finish it: never leave a part
+      // of an installer where the next click would find "a file already
+      // there", or where it could be started.
+      if (!complete && total >= 0) platform::RemoveFile(task.file);
+      task.outcome = complete ? Outcome::Complete : Outcome::Incomplete;
       return 1;
     }
     default: return 1;
   }
 }
+
+}  // namespace
 
 void DownloadClicked() {
   SetControlProperty(kMainWindow, ctl::kProgressBar, prop::kProgressVisible, true);
@@ -205,11 +210,17 @@ void ProgressTick() {
   SetControlProperty(kMainWindow, ctl::kProgressBar, prop::kProgressPosition, percent);
   SetControlProperty(kMainWindow, ctl::kPercentLabel, prop::kLabelCaption, ConcatText({ToText(percent), "%"}));
 
-  Outcome outcome = s.outcome.load();
+  std::shared_ptr<TaskRecord> task;
+  {
+    std::lock_guard guard(s.taskLock);
+    task = s.task;
+  }
+  if (!task) return;
+  Outcome outcome = task->outcome.load();
   if (outcome == Outcome::Incomplete) {
     // A task that ended without every byte is a failed download, not a
     // percentage to watch for ever.
-    s.outcome = Outcome::None;
+    task->outcome = Outcome::None;
     StopTimer();
     ShowFailure();
     return;
@@ -217,21 +228,16 @@ void ProgressTick() {
   // The installer starts once its task has ended with every byte stored and
   // its file closed, whatever the release box shows by then.
   if (percent != 100 || outcome != Outcome::Complete) return;
-  s.outcome = Outcome::None;
-  Text file;
-  {
-    std::lock_guard guard(s.fileLock);
-    file = s.taskFile;
-  }
+  task->outcome = Outcome::None;
   // Stopped first: the refusal's message box would otherwise let the next
   // tick in while it is open.
   StopTimer();
   // The file came over plain HTTP and this program runs as administrator:
   // only an installer its expected signer made is started (quoted); any
   // other is removed and reported by the check.
-  if (StartVerifiedInstaller(file) == InstallerCheck::Busy) {
+  if (StartVerifiedInstaller(task->file) == InstallerCheck::Busy) {
     // Someone still has it open for writing: look again on the next tick.
-    s.outcome = Outcome::Complete;
+    task->outcome = Outcome::Complete;
     SetControlProperty(kMainWindow, ctl::kTimer, prop::kTimerInterval, 1000);
   }
 }

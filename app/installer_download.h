@@ -13,10 +13,6 @@ namespace tavrel::app {
 // connections 0 means 5.
 Logical StartInstallerDownload(TextView address, TextView file, std::int32_t speedLimit, std::int32_t connections);
 
-// The download service's event routine; answers 1 in every case.
-std::int32_t DownloadEvent(std::int32_t code, std::int32_t connection, std::int32_t value3, std::int32_t value4,
-                           download::TaskRef task);
-
 // The progress of the current download, 0..100.
 std::int32_t DownloadPercent();
 

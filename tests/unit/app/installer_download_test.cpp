@@ -243,6 +243,22 @@ TEST_F(InstallerDownloadTest, AnExistingFileIsReportedAndKept) {
   EXPECT_EQ(window.Caption(ctl::kPercentLabel), "0%");
 }
 
+// A task that ends on "a file already there" right after another task ended
+// with a size of its own is judged on its own events: the file is kept.
+TEST_F(InstallerDownloadTest, AnExistingFileIsKeptAfterAnotherTaskEnded) {
+  const std::string content = testing::TestContent(100000, 4);
+  Serve([&](const HttpRequest& r, ServerConnection& conn) { testing::ServeContent(content, r, conn); });
+  window.SelectItem(ctl::kReleaseBox, 0);
+  window.Click(ctl::kInstallButton);
+  ASSERT_TRUE(TickUntilTimerStops());
+  { std::ofstream(Local("jdk-11.0.9_windows-x64_bin.exe")) << "already here"; }
+  window.SelectItem(ctl::kReleaseBox, 1);
+  window.Click(ctl::kInstallButton);
+  ASSERT_TRUE(TickUntilTimerStops());
+  EXPECT_EQ(window.MessageBoxes().size(), 3u);  // refused, already there, failed
+  EXPECT_EQ(testing::ReadWholeFile(Local("jdk-11.0.9_windows-x64_bin.exe")), std::optional<std::string>("already here"));
+}
+
 TEST_F(InstallerDownloadTest, AClickWhileDownloadingFailsAndTheRunningTaskGoesOn) {
   const std::string content = testing::TestContent(200000, 9);
   Serve([&](const HttpRequest& r, ServerConnection& conn) {
