@@ -1,7 +1,12 @@
 // Update check at start and the web-site link on the status bar.
 #include "app/update_check.h"
 
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include "app/handlers.h"
 #include "app/settings.h"
@@ -15,6 +20,37 @@
 namespace tavrel::app {
 namespace {
 constexpr std::uint32_t kInformationIcon = 64;
+// The window is filled only after the answer: connecting, sending and
+// waiting for the answer take at most 5 s each, 15 s in all, and a service
+// that stays silent counts as "no newer version".
+constexpr std::uint32_t kUpdatePhaseTimeoutMs = 5000;
+constexpr auto kUpdateTotalWait = std::chrono::milliseconds(3 * kUpdatePhaseTimeoutMs);
+
+// The request runs on a thread of its own, which the wait gives up on after
+// the total: not every WinINet bounds a TLS handshake with the time-outs, and
+// one that accepts the connection and stays silent would otherwise hold the
+// request for good. A request given up on ends when it ends, unread.
+ByteSet UpdateAnswer(Text url) {
+  struct Exchange {
+    std::mutex lock;
+    std::condition_variable answered;
+    bool done = false;
+    ByteSet body;
+  };
+  auto exchange = std::make_shared<Exchange>();
+  std::thread([exchange, url = std::move(url)] {
+    WebRequestArgs args;
+    args.phaseTimeoutMs = kUpdatePhaseTimeoutMs;
+    ByteSet body = WebRequest(url, args);
+    std::lock_guard guard(exchange->lock);
+    exchange->body = std::move(body);
+    exchange->done = true;
+    exchange->answered.notify_all();
+  }).detach();
+  std::unique_lock lock(exchange->lock);
+  if (!exchange->answered.wait_for(lock, kUpdateTotalWait, [&] { return exchange->done; })) return {};
+  return std::move(exchange->body);
+}
 }  // namespace
 
 Text UpdateRequestUrl(TextView updateHost, TextView version) {
@@ -33,7 +69,7 @@ Text OwnFileVersion() {
 }
 
 bool NewerVersionAvailable(TextView updateHost) {
-  return IsNewerVersionAnswer(WebRequest(UpdateRequestUrl(updateHost, OwnFileVersion())));
+  return IsNewerVersionAnswer(UpdateAnswer(UpdateRequestUrl(updateHost, OwnFileVersion())));
 }
 
 void AnnounceNewVersionAndExit(TextView siteAddress) {

@@ -28,6 +28,11 @@ constexpr std::uint32_t kFlagNoAutoRedirect = 0x200000;
 constexpr std::uint32_t kFlagSecure = 0x800000;
 constexpr std::uint32_t kFlagIgnoreRedirectToHttps = 0x4000;
 constexpr std::uint32_t kOptionSecurityFlags = 31;
+constexpr std::uint32_t kOptionConnectTimeout = 2;
+constexpr std::uint32_t kOptionConnectRetries = 3;
+constexpr std::uint32_t kOptionSendTimeout = 5;
+constexpr std::uint32_t kOptionReceiveTimeout = 6;
+constexpr std::int32_t kHighestPort = 65535;
 // Revocation, unknown CA, wrong usage, CN and date invalid, redirects between
 // HTTP and HTTPS, and 0x10000: any certificate is accepted.
 constexpr std::uint32_t kIgnoreAllCertificateErrors = 0x1F380;
@@ -138,10 +143,22 @@ Text CollectSetCookies(const Text& responseHeaders) {
   return TextLeft(cookies, TextLength(cookies) - 2);
 }
 
+// Set on the request itself: not every WinINet passes an internet handle's
+// time-outs on to the requests made under it.
+void SetTimeouts(WinInetApi& api, InternetHandle request, std::uint32_t timeoutMs) {
+  const std::uint32_t oneAttempt = 1;
+  api.SetOption(request, kOptionConnectRetries, &oneAttempt, sizeof oneAttempt);
+  for (std::uint32_t option : {kOptionConnectTimeout, kOptionSendTimeout, kOptionReceiveTimeout})
+    api.SetOption(request, option, &timeoutMs, sizeof timeoutMs);
+}
+
 }  // namespace
 
 ByteSet WebRequest(TextView url, const WebRequestArgs& args) {
   WinInetApi& api = CurrentWinInetApi();
+  // Cut to 16 bits, ":65616" would reach port 80 and ":-1" port 65535.
+  const std::int32_t port = UrlPort(url);
+  if (port < 1 || port > kHighestPort) return {};
 
   Text headers = args.normalizeHeaders ? NormalizeHeaderNames(args.headers) : Text(args.headers);
   const std::int32_t method = (args.method < 0 || args.method > 7) ? 0 : args.method;
@@ -164,9 +181,8 @@ ByteSet WebRequest(TextView url, const WebRequestArgs& args) {
     if (!internet) return {};
 
     const Text host = UrlHost(url);
-    const auto port = static_cast<std::uint16_t>(UrlPort(url));
-    ScopedInternetHandle connection(
-        api, api.Connect(internet.Get(), host.c_str(), port, nullptr, nullptr, kServiceHttp, 0, 0));
+    ScopedInternetHandle connection(api, api.Connect(internet.Get(), host.c_str(), static_cast<std::uint16_t>(port),
+                                                     nullptr, nullptr, kServiceHttp, 0, 0));
     if (!connection) return {};
 
     const Text path = UrlPath(url);
@@ -180,6 +196,7 @@ ByteSet WebRequest(TextView url, const WebRequestArgs& args) {
 
     const std::uint32_t securityFlags = kIgnoreAllCertificateErrors;
     api.SetOption(request.Get(), kOptionSecurityFlags, &securityFlags, sizeof securityFlags);
+    if (args.phaseTimeoutMs != 0) SetTimeouts(api, request.Get(), args.phaseTimeoutMs);
 
     if (args.addDefaultHeaders) AddDefaultHeaders(headers, url, method);
     AddCookieHeader(headers, args.cookies);

@@ -38,10 +38,15 @@ struct WebRequestArgs {
   bool addDefaultHeaders = true;
   // Capitalise the header names in headers and drop lines without a colon.
   bool normalizeHeaders = true;
+  // Bounds each of the connection, the sending and every wait for data to
+  // this many milliseconds (one connection attempt); 0 leaves WinINet's own
+  // time-outs. A time-out ends the request like a failed send.
+  std::uint32_t phaseTimeoutMs = 0;
 };
 
 // Synchronous; any server certificate is accepted. The body comes back exactly
-// as WinINet delivers it. An empty body is the only sign of failure.
+// as WinINet delivers it. An empty body is the only sign of failure; a URL
+// whose port lies outside 1..65535 fails before anything is opened.
 ByteSet WebRequest(TextView url, const WebRequestArgs& args = {});
 
 }  // namespace tavrel

@@ -41,6 +41,10 @@ bool FakeWinInet::SetOption(InternetHandle handle, std::uint32_t option, const v
     std::uint32_t value = 0;
     std::memcpy(&value, buffer, 4);
     securityFlagsSet.push_back(value);
+  } else if (length == 4) {
+    std::uint32_t value = 0;
+    std::memcpy(&value, buffer, 4);
+    options.push_back({handle, option, value});
   }
   return true;
 }

@@ -59,6 +59,12 @@ class FakeWinInet final : public WinInetApi {
   std::vector<ConnectCall> connects;
   std::vector<OpenRequestCall> openRequests;
   std::vector<std::uint32_t> securityFlagsSet;  // value of each INTERNET_OPTION_SECURITY_FLAGS call
+  struct OptionCall {
+    InternetHandle handle;
+    std::uint32_t option, value;  // every 4-byte option but the security flags
+    bool operator==(const OptionCall&) const = default;
+  };
+  std::vector<OptionCall> options;
   std::vector<SendCall> sends;
   std::vector<std::uint32_t> readSizes;         // bytes asked for by each read
   std::vector<std::uint32_t> queryLengths;      // buffer length passed to each header query

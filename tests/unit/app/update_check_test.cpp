@@ -101,6 +101,9 @@ TEST(UpdateCheck, RequestCarriesTheOwnFileVersion) {
     EXPECT_EQ(web.openRequests[0].object, row.object) << row.what;
     EXPECT_EQ(web.openRequests[0].flags & 0x800000u, 0x800000u) << "secure";
     EXPECT_EQ(web.openRequests[0].flags & 0x80000u, 0u) << "cookies left to WinINet";
+    // A silent service cannot keep the window empty: 5 s for each phase.
+    EXPECT_EQ(web.options.size(), 4u);
+    for (const auto& option : web.options) EXPECT_EQ(option.value, option.option == 3 ? 1u : 5000u);
   }
 }
 

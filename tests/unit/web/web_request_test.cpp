@@ -232,6 +232,41 @@ TEST(WebRequest, HostPortAndPathFromTheUrl) {
     EXPECT_EQ(fake.connects.at(0).port, port) << url;
     EXPECT_EQ(fake.openRequests.at(0).object, path) << url;
   }
+  // A port that 16 bits cannot hold, or none at all, is no address: nothing
+  // is opened.
+  for (const Text url : {"http://srv:65616/x", "http://srv:65536/", "http://srv:-1/", "http://srv:0/",
+                         "http://srv:abc/"}) {
+    FakeWinInet fake;
+    ScopedWinInet scope(fake);
+    Text headers = "untouched";
+    WebRequestArgs args;
+    args.responseHeaders = &headers;
+    EXPECT_TRUE(WebRequest(url, args).empty()) << url;
+    EXPECT_TRUE(fake.sequence.empty()) << url;
+    EXPECT_EQ(headers, "untouched") << url;
+  }
+  FakeWinInet highest;
+  ScopedWinInet scope(highest);
+  WebRequest("http://srv:65535/");
+  EXPECT_EQ(highest.connects.at(0).port, 65535);
+}
+
+// Time-outs bound each phase only when the caller asks, on the request.
+TEST(WebRequest, PhaseTimeoutsOnlyWhenGiven) {
+  using Option = FakeWinInet::OptionCall;
+  constexpr auto kRequest = FakeWinInet::kRequest;
+  const std::pair<std::uint32_t, std::vector<Option>> rows[] = {
+      {0, {}},
+      {5000, {{kRequest, 3, 1}, {kRequest, 2, 5000}, {kRequest, 5, 5000}, {kRequest, 6, 5000}}},
+  };
+  for (const auto& [timeout, expected] : rows) {
+    FakeWinInet fake;
+    ScopedWinInet scope(fake);
+    WebRequestArgs args;
+    args.phaseTimeoutMs = timeout;
+    WebRequest("https://srv/", args);
+    EXPECT_EQ(fake.options, expected) << timeout;
+  }
 }
 
 TEST(WebRequest, RequestBodies) {

@@ -9,6 +9,7 @@
 
 #include "app/main_window_ids.h"
 #include "tests/support/test_paths.h"
+#include "tests/support/test_socket.h"
 #include "tests/support/win32/maker_services.h"
 #include "tests/support/win32/tavrel_driver.h"
 #include "tests/support/win32/test_root_store.h"
@@ -128,6 +129,25 @@ TEST(EndToEnd, NewerVersionSaysSoOpensTheSiteAndEnds) {
   EXPECT_EQ(browser.WaitForAddresses(1, 10000), std::vector<std::string>{"https://127.0.0.1"});
   EXPECT_EQ(services.Update().RequestLines(), std::vector<std::string>{kUpdateRequest});
   EXPECT_TRUE(services.Download().Requests().empty());
+}
+
+// An update service that takes the connection and never answers: the
+// request gives up on its own and the window is filled as after "no newer
+// version".
+TEST(EndToEnd, ASilentUpdateServiceStillLetsTheWindowFill) {
+  std::uint16_t port = 443;
+  const testing::sock::Handle silent = testing::sock::ListenLoopback(port);  // never accepts, never answers
+  ASSERT_NE(silent, testing::sock::kInvalid) << "port 443 did not come free";
+  TavrelDriver tavrel(testing::FreshTestFolder("e2e-silent-update"));
+  ASSERT_TRUE(tavrel.Started());
+  // The window answers only once the request has given up.
+  ASSERT_NE(tavrel.WaitForMainWindow(60000), nullptr) << "the window never answered";
+  EXPECT_TRUE(tavrel.WaitForNonEmptyCaption(ctl::kJavaVersion, kFillMs)) << "the window stayed empty";
+  EXPECT_FALSE(tavrel.Caption(ctl::kOsText).empty());
+  EXPECT_EQ(tavrel.ReleaseItems(), ExpectedReleases());
+  EXPECT_TRUE(tavrel.Dialogs().empty());
+  EXPECT_EQ(tavrel.Close(kStartMs), std::optional<DWORD>(0));
+  testing::sock::Close(silent);
 }
 
 TEST(EndToEnd, StatusBarClickOpensTheSite) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/text.h"
+#include "tests/support/test_socket.h"
 #include "tests/support/win32/loopback_server.h"
 #include "web/web_request.h"
 
@@ -123,6 +124,16 @@ TEST(WebRequestWithoutServer, EmptyBodyAndNoHeaderBlock) {
     EXPECT_TRUE(responseHeaders == Text(5000, ' ') || responseHeaders == "\r\n") << scheme;
     EXPECT_EQ(newCookies, "") << scheme;
   }
+}
+
+// A server that takes the connection and never answers: the time-out ends
+// the wait for the answer, and the request fails with an empty body.
+TEST(WebRequestWithoutServer, SilentServerEndsAtThePhaseTimeout) {
+  std::uint16_t port = 0;
+  const testing::sock::Handle silent = testing::sock::ListenLoopback(port);
+  ASSERT_NE(silent, testing::sock::kInvalid);
+  EXPECT_TRUE(WebRequest("http://127.0.0.1:" + std::to_string(port) + "/", {.phaseTimeoutMs = 1000}).empty());
+  testing::sock::Close(silent);
 }
 
 }  // namespace
