@@ -97,12 +97,13 @@ Text NameOperatingSystem(const OsFacts& facts, const OsNameOptions& options, OsN
 
   if (facts.major >= 6) {
     std::uint32_t type = questions.ProductInfoType(facts.major, facts.minor);
-    // Only a missing answer is a failure: an edition the table does not list
-    // (most Windows 10 and 11 home and workstation types) keeps the name.
-    if (type == 0)
+    // An edition the table does not list (most Windows 10 and 11 home and
+    // workstation types) keeps the name; without an answer, or without a
+    // name to keep (a version no row covers, a server with no product
+    // name), the label says the version could not be named.
+    if (type != 0) edition = EditionOfProductType(type);
+    if (type == 0 || name.empty())
       name = "获取失败，请检查版本:" + std::to_string(facts.major) + "." + std::to_string(facts.minor);
-    else
-      edition = EditionOfProductType(type);
   }
 
   Text result = name;

@@ -83,8 +83,9 @@ TEST(OsNaming, NameAndEditionByVersion) {
       {"10.0 workstation", V(10, 0), kNone, 0, 48, {}, "Windows 10", {"product 10.0"}},
       {"10.0 server", V(10, 0, 3), kNone, 0, 8, server2019, "Windows Server 2019 Datacenter",
        {"ProductName", "product 10.0"}},
-      {"10.0 server without a product name", V(10, 0, 2), kNone, 0, 8, {}, "", {"ProductName", "product 10.0"}},
-      {"10.1", V(10, 1), kNone, 0, 48, {}, "", {"product 10.1"}},
+      {"10.0 server without a product name", V(10, 0, 2), kNone, 0, 8, {}, kFailure + "10.0",
+       {"ProductName", "product 10.0"}},
+      {"10.1", V(10, 1), kNone, 0, 48, {}, kFailure + "10.1", {"product 10.1"}},
       {"6.0 workstation", V(6, 0), kNone, 0, 6, {}, "Windows Vista", {"product 6.0"}},
       {"6.0 server", V(6, 0, 3), kNone, 0, 7, {}, "Windows Server 2008", {"product 6.0"}},
       {"6.1 workstation", V(6, 1), kNone, 0, 1, {}, "Windows 7", {"product 6.1"}},
@@ -93,7 +94,7 @@ TEST(OsNaming, NameAndEditionByVersion) {
       {"6.2 server", V(6, 2, 3), kNone, 0, 7, {}, "Windows Server 2012", {"product 6.2"}},
       {"6.3 workstation", V(6, 3), kNone, 0, 48, {}, "Windows 8.1", {"product 6.3"}},
       {"6.3 server", V(6, 3, 3), kNone, 0, 7, {}, "Windows Server 2012 R2", {"product 6.3"}},
-      {"6.4", V(6, 4), kNone, 0, 48, {}, "", {"product 6.4"}},
+      {"6.4", V(6, 4), kNone, 0, 48, {}, kFailure + "6.4", {"product 6.4"}},
       {"5.0 workstation", V(5, 0, 1, 0x82), kEdition, 0, 0, {}, "Windows 2000 Professional", {}},
       {"5.0 datacenter", V(5, 0, 3, 0x82), kEdition, 0, 0, {}, "Windows 2000 Datacenter Server", {}},
       {"5.0 advanced", V(5, 0, 3, 0x02), kEdition, 0, 0, {}, "Windows 2000 Advanced Server", {}},
@@ -114,7 +115,7 @@ TEST(OsNaming, NameAndEditionByVersion) {
       {"4.10", V(4, 10, 3), kNone, 0, 0, {}, "Windows 98", {}},
       {"4.0", V(4, 0), kNone, 0, 0, {}, "", {}},
       {"3.51", V(3, 51), kEdition, 0, 0, {}, " ", {}},
-      {"11.0 is not named", V(11, 0), kNone, 0, 48, {}, "", {"product 11.0"}},
+      {"11.0 is not named", V(11, 0), kNone, 0, 48, {}, kFailure + "11.0", {"product 11.0"}},
   };
   for (const auto& r : rows) Check(r);
 }
@@ -173,6 +174,13 @@ TEST(OsNaming, EditionTableAndItsBoundaries) {
       {"121", V(10, 0), kEdition, 0, 121, {}, "Windows 10 Education", {"product 10.0"}},
       {"0 on 6.1", V(6, 1), kNone, 0, 0, {}, kFailure + "6.1", {"product 6.1"}},
       {"0 on 6.4", V(6, 4), kEdition, 0, 0, {}, kFailure + "6.4 ", {"product 6.4"}},
+      // No name to keep: the failure text, never an empty label or a bare
+      // build (as the main window asks, with edition and build).
+      {"unlisted on 7.0", V(7, 0), kWindow, 0, 101, {}, kFailure + "7.0  (Build:1234)", {"product 7.0"}},
+      {"unlisted on a 10.0 server without a name", V(10, 0, 3), kWindow, 0, 101, {}, kFailure + "10.0  (Build:1234)",
+       {"ProductName", "product 10.0"}},
+      {"listed on a 10.0 server without a name", V(10, 0, 3), kWindow, 0, 8, {},
+       kFailure + "10.0 Datacenter Edition (Build:1234)", {"ProductName", "product 10.0"}},
   };
   for (const auto& r : rows) Check(r);
 }
@@ -214,8 +222,8 @@ TEST(OsNaming, CompositionOfEditionArchitectureAndSuffix) {
        "Windows Server 2016 standard Standard", {"ProductName", "product 10.0"}},
       {"no match inside a two-byte character", V(10, 0, 3), kEdition, 0, 7, trail,
        "Server \x81Standard Standard", {"ProductName", "product 10.0"}},
-      {"empty name, edition", V(6, 4), kEdition, 0, 48, {}, " Professional", {"product 6.4"}},
-      {"empty name and edition", V(6, 4), kEdition, 0, 101, {}, " ", {"product 6.4"}},
+      {"no name, edition", V(6, 4), kEdition, 0, 48, {}, kFailure + "6.4 Professional", {"product 6.4"}},
+      {"no name and no edition", V(6, 4), kEdition, 0, 101, {}, kFailure + "6.4 ", {"product 6.4"}},
       {"32-bit program on 64-bit", wow(V(6, 1), true), architectureOnly, 0, 1, {}, "Windows 7 x64", {"product 6.1"}},
       {"32-bit program on 32-bit", wow(V(6, 1), false), architectureOnly, 0, 1, {}, "Windows 7 x86",
        {"product 6.1"}},
