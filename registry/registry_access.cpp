@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "runtime/system_facts.h"
 #include "runtime/text.h"
@@ -10,6 +11,14 @@ namespace tavrel::registry {
 namespace {
 
 constexpr std::uint32_t kClosedRoot = 0xFFFFFFFFu;
+// A name buffer starts at 256 bytes and doubles while the system asks for
+// more: a value name may have 16383 characters, two bytes each in a
+// double-byte code page, and a key name 255 such characters.
+constexpr std::size_t kFirstNameBuffer = 256;
+constexpr std::size_t kLongestNameBuffer = 2 * 16384;
+// A value that keeps growing between the size query and the read is asked
+// for again this many times.
+constexpr int kReadAttempts = 4;
 constexpr const char* kHardwareProfile = "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current";
 
 RegistryApi& Api() { return CurrentRegistryApi(); }
@@ -153,11 +162,16 @@ std::intptr_t RegistryAccess::Open(std::uint32_t root, TextView path, bool creat
 std::int32_t RegistryAccess::EnumSubkeys(std::uint32_t root, TextView path, Array<Text>& names) {
   if (!EnsureOpen(root, path)) return lastError_;
   names = Array<Text>();
-  char buffer[256];
-  for (std::uint32_t index = 0;; ++index) {
-    lastError_ = Api().EnumKey(hKey_, index, buffer, sizeof buffer);
+  std::vector<char> buffer(kFirstNameBuffer);
+  for (std::uint32_t index = 0;;) {
+    lastError_ = Api().EnumKey(hKey_, index, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+    if (lastError_ == regerr::kMoreData && buffer.size() < kLongestNameBuffer) {
+      buffer.resize(buffer.size() * 2);
+      continue;
+    }
     if (lastError_ != regerr::kSuccess) break;
-    names.Append(Text(buffer));
+    names.Append(Text(buffer.data()));
+    ++index;
   }
   if (lastError_ == regerr::kNoMoreItems) lastError_ = regerr::kSuccess;
   if (names.Empty() && lastError_ != regerr::kSuccess) return lastError_;
@@ -168,17 +182,26 @@ std::int32_t RegistryAccess::EnumValues(std::uint32_t root, TextView path, Array
   if (!EnsureOpen(root, path)) return lastError_;
   values = Array<RegistryValue>();
   RegistryApi& api = Api();
-  char name[256];
-  for (std::uint32_t index = 0;; ++index) {
-    std::uint32_t nameSize = sizeof name, type = 0, dataSize = 0;
-    api.EnumValue(hKey_, index, name, &nameSize, &type, nullptr, &dataSize);
+  std::vector<char> name(kFirstNameBuffer);
+  for (std::uint32_t index = 0, attempt = 0;;) {
+    auto nameSize = static_cast<std::uint32_t>(name.size());
+    std::uint32_t type = 0, dataSize = 0;
+    std::int32_t probe = api.EnumValue(hKey_, index, name.data(), &nameSize, &type, nullptr, &dataSize);
+    if (probe == regerr::kMoreData && name.size() < kLongestNameBuffer) {
+      name.resize(name.size() * 2);
+      continue;
+    }
     ByteSet data(dataSize, 0);
     std::uint8_t none = 0;
-    nameSize = sizeof name;
-    lastError_ = api.EnumValue(hKey_, index, name, &nameSize, &type, data.empty() ? &none : data.data(), &dataSize);
+    nameSize = static_cast<std::uint32_t>(name.size());
+    lastError_ =
+        api.EnumValue(hKey_, index, name.data(), &nameSize, &type, data.empty() ? &none : data.data(), &dataSize);
+    if (lastError_ == regerr::kMoreData && ++attempt < kReadAttempts) continue;  // grew in between
     if (lastError_ != regerr::kSuccess) break;
     data.resize(std::min<std::size_t>(data.size(), dataSize));
-    values.Append(RegistryValue{Text(name, nameSize), std::move(data), static_cast<std::int32_t>(type)});
+    values.Append(RegistryValue{Text(name.data(), nameSize), std::move(data), static_cast<std::int32_t>(type)});
+    ++index;
+    attempt = 0;
   }
   if (lastError_ == regerr::kNoMoreItems) lastError_ = regerr::kSuccess;
   return values.Count();
@@ -208,7 +231,9 @@ std::int32_t RegistryAccess::ReadValue(std::uint32_t root, TextView path, TextVi
     if (lastError_ == regerr::kSuccess) {
       record.type = static_cast<std::int32_t>(type);
       record.data.resize(std::min<std::size_t>(record.data.size(), size));
-      if (!record.data.empty()) record.data.pop_back();
+      // The terminating zero a string value has, as WriteBytesValue adds
+      // it; every other byte is data.
+      if (IsStringType(record.type) && !record.data.empty() && record.data.back() == 0) record.data.pop_back();
     }
   }
   return lastError_;

@@ -45,8 +45,8 @@ class RegistryAccess {
   std::int32_t EnumValues(std::uint32_t root, TextView path, Array<RegistryValue>& values);
   // Whether the key opens for reading; leaves the open key and LastError alone.
   Logical KeyExists(std::uint32_t root, TextView path);
-  // The platform's code; on success record.data holds the value's bytes
-  // without their last one (a string's terminating zero).
+  // The platform's code; on success record.data holds the value's bytes,
+  // a string's without its terminating zero.
   std::int32_t ReadValue(std::uint32_t root, TextView path, TextView valueName, RegistryValue& record);
 
   // Types 1 REG_SZ, 2 REG_EXPAND_SZ, 3 REG_BINARY, 7 REG_MULTI_SZ; -1 for any

@@ -127,7 +127,7 @@ TEST_F(RegistryAccessTest, ReusesTheOpenKeyAndClosesItOnAnotherPath) {
   EXPECT_EQ(reg.OpenHandleCount(), 0u) << "destruction closes the key";
 }
 
-TEST_F(RegistryAccessTest, ReadValueResultsAndTheDroppedLastByte) {
+TEST_F(RegistryAccessTest, ReadValueResultsAndTheDroppedTerminator) {
   const char* key = "SOFTWARE\\Values";
   reg.SetText(kHklm, key, "JavaHome", "C:\\Program Files\\Java\\jdk1.8.0_271", regtype::kSz, View::k64);
   reg.SetValue(kHklm, key, "Unterminated", regtype::kSz, Bytes({'a', 'b', 'c'}), View::k64);
@@ -147,8 +147,8 @@ TEST_F(RegistryAccessTest, ReadValueResultsAndTheDroppedLastByte) {
   const Text home = "C:\\Program Files\\Java\\jdk1.8.0_271";
   const Row rows[] = {
       {key, "JavaHome", 0, ByteSet(home.begin(), home.end()), 1},
-      {key, "Unterminated", 0, Bytes({'a', 'b'}), 1},
-      {key, "Dword", 0, Bytes({1, 2, 3}), 4},
+      {key, "Unterminated", 0, Bytes({'a', 'b', 'c'}), 1},  // no zero: nothing dropped
+      {key, "Dword", 0, Bytes({1, 2, 3, 4}), 4},
       {key, "Empty", 0, untouched, 3},
       {key, "Missing", 2, untouched, -7},
       {"SOFTWARE\\Nope", "v", 2, untouched, -7},
@@ -170,6 +170,37 @@ TEST_F(RegistryAccessTest, ReadValueResultsAndTheDroppedLastByte) {
     if (r.code == 5) {
       EXPECT_EQ(Count(calls, Op::kQueryValue), 0u);
     }
+  }
+}
+
+// What is written comes back as it was given, for every type.
+TEST_F(RegistryAccessTest, EveryTypeReadsBackWhatWasWritten) {
+  const char* key = "SOFTWARE\\RoundTrip";
+  struct Row {
+    const char* name;
+    std::int32_t type;
+    ByteSet data;             // written as bytes, and what comes back
+    std::int64_t number = 0;  // the integer types: written as this number
+  };
+  const Row rows[] = {
+      {"sz", 1, Bytes({'j', 'd', 'k'})},
+      {"expand", 2, Bytes({'%', 'X', '%'})},
+      {"multi", 7, Bytes({'a', 0, 'b', 0})},
+      {"binary", 3, Bytes({1, 2, 3})},
+      {"binary ending in zero", 3, Bytes({1, 0})},
+      {"dword", 4, Bytes({4, 3, 2, 1}), 0x01020304},
+      {"big endian", 5, Bytes({1, 2, 3, 4}), 0x01020304},
+      {"qword", 11, Bytes({8, 7, 6, 5, 4, 3, 2, 1}), 0x0102030405060708},
+  };
+  RegistryAccess access;
+  for (const Row& r : rows) {
+    const std::int32_t written = r.number ? access.WriteIntegerValue(kHklm, key, r.name, r.number, r.type, true)
+                                          : access.WriteBytesValue(kHklm, key, r.name, r.data, r.type, true);
+    ASSERT_EQ(written, 0) << r.name;
+    RegistryValue record;
+    EXPECT_EQ(access.ReadValue(kHklm, key, r.name, record), 0) << r.name;
+    EXPECT_EQ(record.data, r.data) << r.name;
+    EXPECT_EQ(record.type, r.type) << r.name;
   }
 }
 
@@ -245,6 +276,28 @@ TEST_F(RegistryAccessTest, EnumerationEndsWith259TurnedInto0) {
   ASSERT_NE(access.OpenKey(kHklm, "SOFTWARE\\JavaSoft\\JDK"), -1);
   reg.RemoveKeyTree(kHklm, "SOFTWARE\\JavaSoft\\JDK", View::k64);
   EXPECT_EQ(access.EnumSubkeys(kHklm, "SOFTWARE\\JavaSoft\\JDK", names), regerr::kKeyDeleted);
+}
+
+// Names longer than the first buffer are enumerated whole, and every entry
+// after them too.
+TEST_F(RegistryAccessTest, EnumerationReadsNamesOfAnyLength) {
+  const char* key = "SOFTWARE\\Long";
+  const Text longKey(400, 'k'), longValue(5000, 'v');
+  reg.AddKey(kHklm, std::string(key) + "\\" + longKey, View::k64);
+  reg.AddKey(kHklm, std::string(key) + "\\z", View::k64);
+  reg.SetText(kHklm, key, longValue, "long", regtype::kSz, View::k64);
+  reg.SetText(kHklm, key, "z", "short", regtype::kSz, View::k64);
+  RegistryAccess access;
+  Array<Text> names;
+  EXPECT_EQ(access.EnumSubkeys(kHklm, key, names), 2);
+  EXPECT_EQ(access.LastError(), 0);
+  EXPECT_EQ(names.Elements(), (std::vector<Text>{longKey, "z"}));
+  Array<RegistryValue> values;
+  EXPECT_EQ(access.EnumValues(kHklm, key, values), 2);
+  EXPECT_EQ(access.LastError(), 0);
+  ASSERT_EQ(values.Count(), 2);
+  EXPECT_EQ(values[1].name, longValue);
+  EXPECT_EQ(values[2].name, "z");
 }
 
 TEST_F(RegistryAccessTest, KeyExistsTouchesNeitherTheOpenKeyNorLastError) {

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "registry/registry_access.h"
 #include "tests/support/win32/registry_sandbox.h"
 
@@ -80,6 +82,12 @@ TEST_F(RegistryAccessWineTest, EveryKindOfValueThroughThePlatform) {
   RegistryValue record;
   EXPECT_EQ(access.ReadValue(kHkeyLocalMachine, kKey, "long", record), 0);
   EXPECT_EQ(record.data, longBytes) << "the terminating zero is the byte dropped";
+  // Other types keep every byte.
+  for (const auto& [name, bytes] : {std::pair<const char*, ByteSet>{"binary", {1, 0, 2}},
+                                    {"dword", {4, 3, 2, 1}}, {"qword", {8, 7, 6, 5, 4, 3, 2, 1}}}) {
+    EXPECT_EQ(access.ReadValue(kHkeyLocalMachine, kKey, name, record), 0) << name;
+    EXPECT_EQ(record.data, bytes) << name;
+  }
   EXPECT_EQ(access.ReadValue(kHkeyLocalMachine, kKey, "missing", record), ERROR_FILE_NOT_FOUND);
 
   Array<RegistryValue> values;
@@ -106,6 +114,33 @@ TEST_F(RegistryAccessWineTest, CurrentUserThroughRegOpenCurrentUser) {
   RegistryValue record;
   EXPECT_EQ(access.ReadValue(kHkeyCurrentUser, "Software\\TavrelAccessTest", "v", record), 0);
   EXPECT_EQ(record.data, ByteSet{'u'});
+}
+
+// A key named with 200 two-byte characters (400 bytes in the code page) and
+// a value with a 1000-character name are enumerated whole, and what follows
+// them too.
+TEST_F(RegistryAccessWineTest, EnumerationReadsNamesLongerThanTheFirstBuffer) {
+  Text longKey;
+  for (int i = 0; i < 200; ++i) longKey += "键";
+  const Text longValue(1000, 'v');
+  RegistryAccess access;
+  ASSERT_NE(access.OpenOrCreateKey(kHkeyLocalMachine, std::string(kKey) + "\\" + longKey), -1);
+  ASSERT_NE(access.OpenOrCreateKey(kHkeyLocalMachine, std::string(kKey) + "\\z"), -1);
+  ASSERT_EQ(access.WriteBytesValue(kHkeyLocalMachine, kKey, longValue, {'l'}, regtype::kSz), 0);
+  ASSERT_EQ(access.WriteBytesValue(kHkeyLocalMachine, kKey, "z", {'s'}, regtype::kSz), 0);
+  Array<Text> names;
+  EXPECT_EQ(access.EnumSubkeys(kHkeyLocalMachine, kKey, names), 2);
+  EXPECT_EQ(access.LastError(), 0);
+  std::vector<Text> found = names.Elements();
+  std::sort(found.begin(), found.end());  // the registry's order is its own
+  EXPECT_EQ(found, (std::vector<Text>{"z", longKey}));
+  Array<RegistryValue> values;
+  EXPECT_EQ(access.EnumValues(kHkeyLocalMachine, kKey, values), 2);
+  EXPECT_EQ(access.LastError(), 0);
+  found.clear();
+  for (const RegistryValue& v : values) found.push_back(v.name);
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(found, (std::vector<Text>{longValue, "z"}));
 }
 
 }  // namespace
