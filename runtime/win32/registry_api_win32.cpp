@@ -64,12 +64,23 @@ class AdvapiRegistry final : public RegistryApi {
   }
   std::int32_t DeleteKey(RegKey key, const char* subKey) override { return ::RegDeleteKeyA(H(key), subKey); }
   std::int32_t CloseKey(RegKey key) override { return ::RegCloseKey(H(key)); }
+  // A text that cannot be expanded comes back as it is stored, never empty
+  // or cut: past its 32 K limit the function fails on Windows and cuts the
+  // result under Wine.
   Text ExpandEnvironmentStrings(const Text& text) override {
-    DWORD n = ::ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
-    if (n == 0) return text;
-    std::vector<char> buffer(n + 1);
-    n = ::ExpandEnvironmentStringsA(text.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
-    return n == 0 ? text : Text(buffer.data());
+    constexpr std::size_t kLongestExpansion = 32766;
+    DWORD needed = ::ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
+    for (int attempt = 0; needed != 0 && attempt < 3; ++attempt) {
+      std::vector<char> buffer(needed + 1);
+      DWORD n = ::ExpandEnvironmentStringsA(text.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+      if (n == 0) break;
+      if (n <= buffer.size()) {
+        Text expanded(buffer.data());
+        return expanded.size() < kLongestExpansion ? expanded : text;
+      }
+      needed = n;  // the environment grew in between
+    }
+    return text;
   }
 };
 

@@ -103,6 +103,22 @@ TEST_F(RegistryTextTest, ReadsTextValuesByRootCode) {
       {3, base + "\xD6\xD0", std::nullopt, "gbk name"},
   };
   for (const Row& r : rows) EXPECT_EQ(ReadRegistryText(r.rootCode, r.path, r.fallback), r.expected) << r.path;
+
+  // An expansion past the 32 K the function can make comes back whole or
+  // unexpanded, never empty.
+  const std::string part(20000, 'a');
+  ASSERT_TRUE(::SetEnvironmentVariableA("TAVREL_LONG_PART", part.c_str()));
+  for (const std::string stored : {"%TAVREL_LONG_PART%", "%TAVREL_LONG_PART%%TAVREL_LONG_PART%"}) {
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_SET_VALUE, &key), 0);
+    ::RegSetValueExA(key, "long", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(stored.c_str()),
+                     static_cast<DWORD>(stored.size() + 1));
+    ::RegCloseKey(key);
+    const Text read = ReadRegistryText(3, base + "long");
+    const std::string expanded = stored.size() > 20 ? part + part : part;
+    EXPECT_TRUE(read == expanded || read == stored) << stored << " read as " << read.size() << " bytes";
+  }
+  ::SetEnvironmentVariableA("TAVREL_LONG_PART", nullptr);
   EXPECT_NE(ReadRegistryText(4, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\CurrentBuild"), "");
 }
 
