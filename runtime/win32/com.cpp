@@ -71,6 +71,15 @@ void Fill(VARIANT& out, const ComArg& arg) {
       arg);
 }
 
+// The failing code an exception stands for. A server may leave scode 0 and
+// give only wCode, which as an HRESULT would read as success: such a code
+// is the automation error of that number.
+HRESULT CodeOfException(const EXCEPINFO& exception) {
+  if (FAILED(exception.scode)) return exception.scode;
+  if (exception.wCode != 0) return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, exception.wCode);
+  return DISP_E_EXCEPTION;
+}
+
 // The invoke kinds a member name binds to, from the type information when
 // the object has it. Empty when it cannot be told.
 std::vector<WORD> KindsFromTypeInfo(IDispatch* dispatch, DISPID id) {
@@ -142,12 +151,13 @@ HRESULT Invoke(ComObject& object, TextView member, std::span<const ComArg> args,
     UINT argError = 0;
     hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &params, result, &exception, &argError);
     if (hr == DISP_E_EXCEPTION) {
-      HRESULT scode = exception.scode ? exception.scode : static_cast<HRESULT>(exception.wCode);
+      // Some servers fill the record only when asked to.
+      if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
       ::SysFreeString(exception.bstrSource);
       ::SysFreeString(exception.bstrDescription);
       ::SysFreeString(exception.bstrHelpFile);
       for (auto& v : vargs) ::VariantClear(&v);
-      return Record(scode ? scode : hr);
+      return Record(CodeOfException(exception));
     }
     // Only a member of another kind moves on to the next kind.
     if (hr != DISP_E_MEMBERNOTFOUND && hr != DISP_E_BADPARAMCOUNT) break;

@@ -59,7 +59,8 @@ Text VariantToText(const VARIANT& variant);
 
 // The result of the calling thread's last COM service call: S_OK, the
 // failing HRESULT, or for DISP_E_EXCEPTION the exception's own code (so a
-// caller can tell "not implemented" from "access denied").
+// caller can tell "not implemented" from "access denied"); an exception
+// that gives only wCode is the failing FACILITY_CONTROL code of that number.
 HRESULT ComLastError();
 
 }  // namespace tavrel::win32

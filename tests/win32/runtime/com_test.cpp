@@ -5,6 +5,8 @@
 
 #include <array>
 
+#include "tests/support/win32/fake_dispatch.h"
+
 namespace tavrel::win32 {
 namespace {
 
@@ -94,6 +96,42 @@ TEST_F(ComTest, VariantToText) {
   v.bstrVal = ::SysAllocString(L"中文");
   EXPECT_EQ(VariantToText(v), "中文");
   ClearVariant(v);
+}
+
+HRESULT STDAPICALLTYPE FillInAccessDenied(EXCEPINFO* exception) {
+  exception->scode = E_ACCESSDENIED;
+  return S_OK;
+}
+
+// Exceptions are failures however the server fills the record: with only
+// wCode (scode 0), or only when asked to through pfnDeferredFillIn.
+TEST_F(ComTest, EveryExceptionIsAFailure) {
+  auto raise = [](WORD wCode, bool deferred) {
+    return [wCode, deferred](WORD, const std::vector<VARIANT>&, VARIANT*, EXCEPINFO* exception) {
+      HRESULT hr = testing::RaiseException(exception, 0, wCode);
+      if (deferred) exception->pfnDeferredFillIn = &FillInAccessDenied;
+      return hr;
+    };
+  };
+  ComObject object(ComPtr<IDispatch>(testing::FakeDispatch::Make({
+      {L"WordOnly", raise(1001, false)},
+      {L"Deferred", raise(0, true)},
+      {L"Empty", raise(0, false)},
+  })));
+  const std::pair<const char*, HRESULT> rows[] = {
+      {"WordOnly", MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 1001)},
+      {"Deferred", E_ACCESSDENIED},
+      {"Empty", DISP_E_EXCEPTION},
+  };
+  const std::array<ComArg, 1> name{Text("JAVA_HOME")};
+  for (const auto& [member, code] : rows) {
+    EXPECT_EQ(ComWriteProperty(object, member, name, Text("x")), 0) << member;
+    EXPECT_EQ(ComLastError(), code) << member;
+    EXPECT_EQ(ComReadText(object, member, name), "") << member;
+    EXPECT_EQ(ComLastError(), code) << member;
+    EXPECT_EQ(ComCallNumber(object, member, name), 0.0) << member;
+    EXPECT_EQ(ComLastError(), code) << member;
+  }
 }
 
 }  // namespace
