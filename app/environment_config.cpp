@@ -75,6 +75,9 @@ void ConfigureEnvironment() {
   // path refers to JAVA_HOME, so it is changed only after that succeeded.
   bool configured = store.SetVariable(0, "JAVA_HOME", javaHome) && store.SetVariable(0, "CLASSPATH", kClassPath) &&
                     store.SetVariable(0, "path", WithJdkEntries(*systemPath));
+  // Once for all three, before the message: running programs need not wait
+  // for the user.
+  store.AnnounceChanges();
   Report(configured);
 }
 

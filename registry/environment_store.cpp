@@ -10,7 +10,17 @@ namespace {
 
 bool IsUser(std::optional<Logical> user) { return user.value_or(0) != 0; }
 
+bool IsVariableName(TextView name) { return !name.empty() && name.find('=') == TextView::npos; }
+
 }  // namespace
+
+EnvironmentStore::~EnvironmentStore() { AnnounceChanges(); }
+
+void EnvironmentStore::AnnounceChanges() {
+  if (!changed_) return;
+  changed_ = false;
+  CurrentSettingsBroadcast().EnvironmentChanged();
+}
 
 Text EnvironmentStore::GetVariable(std::optional<Logical> user, TextView name) {
   std::optional<Text> stored = OpenStoredEnvironment(IsUser(user))->Read(name);
@@ -19,11 +29,15 @@ Text EnvironmentStore::GetVariable(std::optional<Logical> user, TextView name) {
 }
 
 Logical EnvironmentStore::SetVariable(std::optional<Logical> user, TextView name, TextView value) {
-  return OpenStoredEnvironment(IsUser(user))->Write(name, value) ? 1 : 0;
+  if (!IsVariableName(name) || !OpenStoredEnvironment(IsUser(user))->Write(name, value)) return 0;
+  changed_ = true;
+  return 1;
 }
 
 Logical EnvironmentStore::RemoveVariable(std::optional<Logical> user, TextView name) {
-  return OpenStoredEnvironment(IsUser(user))->Remove(name) ? 1 : 0;
+  if (!IsVariableName(name) || !OpenStoredEnvironment(IsUser(user))->Remove(name)) return 0;
+  changed_ = true;
+  return 1;
 }
 
 std::int32_t EnvironmentStore::CountVariables(std::optional<Logical> user) {

@@ -13,11 +13,22 @@ namespace tavrel::registry {
 
 class EnvironmentStore {
  public:
+  EnvironmentStore() = default;
+  // Announces what is still unannounced.
+  ~EnvironmentStore();
+  EnvironmentStore(const EnvironmentStore&) = delete;
+  EnvironmentStore& operator=(const EnvironmentStore&) = delete;
+
   // user: true for the user's set; false or left out for the system set.
   // The stored text, or when that is empty the process's own value.
   Text GetVariable(std::optional<Logical> user, TextView name);
+  // A name that is empty or holds "=" is refused (false, nothing written):
+  // the first is the key's default value, the second ends a name.
   Logical SetVariable(std::optional<Logical> user, TextView name, TextView value);
   Logical RemoveVariable(std::optional<Logical> user, TextView name);
+  // Tells running programs once that the stored sets changed, when a write
+  // or removal of this object succeeded since the last announcement.
+  void AnnounceChanges();
   // -1 when the set cannot be read.
   std::int32_t CountVariables(std::optional<Logical> user);
   // Appends one "NAME=value" text per variable, keeping window messages
@@ -35,6 +46,9 @@ class EnvironmentStore {
   Text ProgramPath(std::optional<Logical> fullPath);
   // The process variable COMSPEC.
   Text CommandInterpreter();
+
+ private:
+  bool changed_ = false;
 };
 
 }  // namespace tavrel::registry

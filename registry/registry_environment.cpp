@@ -92,7 +92,6 @@ bool RegistryEnvironment::Write(TextView name, TextView value) {
   if (api.SetValueEx(key.Get(), valueName.c_str(), expandable ? regtype::kExpandSz : regtype::kSz, bytes.data(),
                      static_cast<std::uint32_t>(bytes.size())) != regerr::kSuccess)
     return false;
-  CurrentSettingsBroadcast().EnvironmentChanged();
   return true;
 }
 
@@ -100,9 +99,7 @@ bool RegistryEnvironment::Remove(TextView name) {
   SetKey key(user_, kQueryAndSet, false);
   if (!key.Open()) return false;
   const Text valueName(name);
-  if (CurrentRegistryApi().DeleteValue(key.Get(), valueName.c_str()) != regerr::kSuccess) return false;
-  CurrentSettingsBroadcast().EnvironmentChanged();
-  return true;
+  return CurrentRegistryApi().DeleteValue(key.Get(), valueName.c_str()) == regerr::kSuccess;
 }
 
 bool RegistryEnvironment::List(const std::function<void(Text)>& each) {

@@ -31,8 +31,8 @@ class StoredEnvironment {
 std::unique_ptr<StoredEnvironment> OpenStoredEnvironment(bool user);
 
 // The registry keys behind the sets (the system's under HKLM, the user's
-// HKCU\Environment). Changes keep an expandable value expandable and
-// announce themselves to running programs.
+// HKCU\Environment). Changes keep an expandable value expandable; the
+// EnvironmentStore announces them.
 class RegistryEnvironment final : public StoredEnvironment {
  public:
   explicit RegistryEnvironment(bool user) : user_(user) {}
@@ -58,7 +58,8 @@ inline constexpr const char* kSystemEnvironmentKey =
 inline constexpr const char* kUserEnvironmentKey = "Environment";
 
 // Tells running programs (Explorer above all) that the stored environment
-// changed, so that programs they start later see it.
+// changed, so that programs they start later see it. Once per batch of
+// changes: every announcement may wait on each top-level window.
 class SettingsBroadcast {
  public:
   virtual ~SettingsBroadcast() = default;

@@ -78,17 +78,19 @@ TEST_F(EnvironmentStoreTest, WritesKeepOrMakeTheExpandableType) {
       {0, "OS", "%OS%x", kHklm, kSystemKey, "OS", regtype::kExpandSz},
       {1, "EDITOR", "notepad", kHkcu, "Environment", "EDITOR", regtype::kSz},  // the user's key is created
   };
-  int expectedBroadcasts = 0;
   for (const auto& r : rows) {
     EXPECT_EQ(store.SetVariable(r.user, r.name, r.value), 1) << r.name;
-    ++expectedBroadcasts;
     auto stored = reg.Value(r.root, r.key, r.name);
     ASSERT_TRUE(stored) << r.name;
     EXPECT_EQ(stored->type, r.type) << r.name;
     Text withZero = Text(r.value) + '\0';
     EXPECT_EQ(stored->data, ByteSet(withZero.begin(), withZero.end())) << r.name;
-    EXPECT_EQ(broadcast.count, expectedBroadcasts) << r.name << ": one announcement per change";
   }
+  // One announcement for all the changes, however many there were.
+  EXPECT_EQ(broadcast.count, 0);
+  store.AnnounceChanges();
+  store.AnnounceChanges();
+  EXPECT_EQ(broadcast.count, 1);
   EXPECT_EQ(reg.TextValue(kHklm, kSystemKey, "path"), "C:\\no\\references");
   EXPECT_FALSE(reg.Value(kHkcu, "Environment", "JAVA_HOME")) << "left out means the system set";
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
@@ -165,10 +167,29 @@ TEST_F(EnvironmentStoreTest, RemoveCountAndList) {
   EXPECT_EQ(store.ListVariables(0, list), 5) << "a second listing adds to the first";
 
   EXPECT_EQ(store.RemoveVariable(0, "os"), 1);
-  EXPECT_EQ(broadcast.count, 1);
   EXPECT_EQ(store.RemoveVariable(0, "OS"), 0) << "nothing left to remove";
-  EXPECT_EQ(broadcast.count, 1);
   EXPECT_EQ(store.CountVariables(0), 1);
+  {
+    EnvironmentStore other;
+    EXPECT_EQ(other.RemoveVariable(0, "Path"), 1);
+  }
+  EXPECT_EQ(broadcast.count, 1) << "a store that goes announces what it changed";
+}
+
+// The key's default value (an empty name) and a name with "=" are no
+// variables: refused, nothing written or removed.
+TEST_F(EnvironmentStoreTest, NamesTheEnvironmentCannotTakeAreRefused) {
+  reg.SetText(kHklm, kSystemKey, "", "default value");
+  reg.SetText(kHklm, kSystemKey, "A=B", "odd");
+  for (const char* name : {"", "A=B", "=C", "D="}) {
+    EXPECT_EQ(store.SetVariable(0, name, "x"), 0) << name;
+    EXPECT_EQ(store.RemoveVariable(0, name), 0) << name;
+  }
+  EXPECT_EQ(reg.TextValue(kHklm, kSystemKey, ""), "default value");
+  EXPECT_EQ(reg.TextValue(kHklm, kSystemKey, "A=B"), "odd");
+  EXPECT_FALSE(reg.Value(kHklm, kSystemKey, "=C"));
+  store.AnnounceChanges();
+  EXPECT_EQ(broadcast.count, 0);
 }
 
 TEST(EnvironmentStoreProcess, ProgramPathAndCommandInterpreter) {

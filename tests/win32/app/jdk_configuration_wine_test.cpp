@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
+#include <string>
+#include <thread>
 #include <memory>
 #include <mutex>
 
@@ -189,6 +192,77 @@ TEST_F(ConfigureWineTest, AMissingJavaHomeWritesNothingAndSaysSo) {
   EXPECT_EQ(messages.calls[0].flags, 16u | MB_TASKMODAL);
   EXPECT_FALSE(ReadRaw(HKEY_LOCAL_MACHINE, kSystemKey, "JAVA_HOME"));
   EXPECT_EQ(ReadRawText(HKEY_LOCAL_MACHINE, kSystemKey, "Path"), originalPath);
+}
+
+// A top-level window of another thread that counts the environment
+// announcements it is sent, and may sit in the first one until released.
+class SettingsListener {
+ public:
+  explicit SettingsListener(bool blocks) : blocks_(blocks), release_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    thread_ = std::thread([this] { Run(); });
+    while (!ready_) ::Sleep(10);
+  }
+  ~SettingsListener() {
+    ::SetEvent(release_);
+    ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+    thread_.join();
+    ::CloseHandle(release_);
+  }
+  int Count() const { return count_; }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<SettingsListener*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    // A Unicode window gets the ANSI broadcast's text as a wide one.
+    if (message == WM_SETTINGCHANGE && self && lParam &&
+        std::wstring(reinterpret_cast<const wchar_t*>(lParam)) == L"Environment") {
+      ++self->count_;
+      if (self->blocks_) ::WaitForSingleObject(self->release_, INFINITE);
+      return 0;
+    }
+    if (message == WM_CLOSE) {
+      ::DestroyWindow(hwnd);
+      ::PostQuitMessage(0);
+      return 0;
+    }
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+  void Run() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &Proc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"TavrelSettingsListener";
+    ::RegisterClassW(&wc);
+    hwnd_ = ::CreateWindowW(wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance,
+                            nullptr);
+    ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ready_ = true;
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
+  }
+
+  const bool blocks_;
+  HANDLE release_;
+  HWND hwnd_ = nullptr;
+  std::atomic<bool> ready_{false};
+  std::atomic<int> count_{0};
+  std::thread thread_;
+};
+
+// Running programs are told once for the click's three writes, and a
+// program that sits in the announcement does not keep the click waiting.
+TEST_F(ConfigureWineTest, OneAnnouncementThatNoBusyWindowHolds) {
+  ImportJdk("SOFTWARE\\JavaSoft\\Java Development Kit", "1.8", kHome8);
+  DetectInstalledJdk();
+  ASSERT_EQ(Label(), L"1.8");
+  testing::DialogWatcher user(::GetCurrentProcessId(), IDOK);
+  for (bool blocks : {false, true}) {
+    SCOPED_TRACE(blocks ? "a window that sits in it" : "a window that answers");
+    SettingsListener listener(blocks);
+    ClickSuperButton();  // returns once the box is dismissed
+    EXPECT_EQ(listener.Count(), 1);
+  }
+  for (const auto& seen : user.Seen()) EXPECT_EQ(seen.text, L"JDK环境变量配置成功");
 }
 
 TEST_F(ConfigureWineTest, AJdkOnlyInThe32BitViewIsNotFoundOn64BitWindows) {
