@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "registry/stored_environment.h"
+#include "registry/win32/shell_environment.h"
 #include "runtime/convert.h"
 #include "runtime/win32/com.h"
 
@@ -31,8 +31,8 @@ class ComScope {
 
 class ShellEnvironment final : public StoredEnvironment {
  public:
-  ShellEnvironment(std::unique_ptr<ComScope> com, ComObject shell, ComObject collection, bool user)
-      : com_(std::move(com)), shell_(std::move(shell)), collection_(std::move(collection)), substitute_(user) {}
+  ShellEnvironment(ComObject shell, ComObject collection, bool user)
+      : shell_(std::move(shell)), collection_(std::move(collection)), substitute_(user) {}
 
   std::optional<Text> Read(TextView name) override {
     const ComArg args[] = {Text(name)};
@@ -82,7 +82,7 @@ class ShellEnvironment final : public StoredEnvironment {
  private:
   static bool NotImplemented() { return ComLastError() == E_NOTIMPL; }
 
-  std::unique_ptr<ComScope> com_;  // first in, last out
+  ComScope com_;  // first in, last out
   ComObject shell_;
   ComObject collection_;
   RegistryEnvironment substitute_;
@@ -90,24 +90,29 @@ class ShellEnvironment final : public StoredEnvironment {
 
 }  // namespace
 
-std::unique_ptr<StoredEnvironment> OpenStoredEnvironment(bool user) {
-  auto com = std::make_unique<ComScope>();
-  ComObject shell;
-  if (win32::CreateComObject(shell, "WScript.Shell")) {
-    const ComArg set[] = {Text(user ? "user" : "system")};
-    ComObject collection = win32::ComReadObject(shell, "Environment", set);
-    // WScript.Shell is how Windows changes the stored sets. Where it cannot
-    // be created (script host disabled by policy), or its collection cannot
-    // even report its size (an implementation whose Item reads come from the
-    // process and whose writes are not implemented, as under Wine), the
-    // registry keys it keeps the sets in stand in, with the same results.
-    if (!collection.Empty()) {
-      win32::ComReadNumber(collection, "length");
-      if (SUCCEEDED(ComLastError()))
-        return std::make_unique<ShellEnvironment>(std::move(com), std::move(shell), std::move(collection), user);
-    }
+std::unique_ptr<StoredEnvironment> StoredEnvironmentOver(ComObject shell, ComObject collection, bool user) {
+  if (!collection.Empty()) {
+    win32::ComReadNumber(collection, "length");
+    if (SUCCEEDED(ComLastError()))
+      return std::make_unique<ShellEnvironment>(std::move(shell), std::move(collection), user);
   }
   return std::make_unique<RegistryEnvironment>(user);
+}
+
+// WScript.Shell is how Windows changes the stored sets, and on every Windows
+// with the script host (XP to 11) its collection serves the calls. Where it
+// cannot be created (script host disabled by policy) or its collection
+// cannot report its size (Wine's, whose Item reads come from the process and
+// whose writes are not implemented), the registry keys it keeps the sets in
+// stand in, with the same results; a call the collection answers with
+// E_NOTIMPL falls through to them as well.
+std::unique_ptr<StoredEnvironment> OpenStoredEnvironment(bool user) {
+  ComScope com;
+  ComObject shell;
+  if (!win32::CreateComObject(shell, "WScript.Shell")) return std::make_unique<RegistryEnvironment>(user);
+  const ComArg set[] = {Text(user ? "user" : "system")};
+  ComObject collection = win32::ComReadObject(shell, "Environment", set);
+  return StoredEnvironmentOver(std::move(shell), std::move(collection), user);
 }
 
 }  // namespace tavrel::registry
