@@ -33,8 +33,9 @@ void InstallRegistryApi(RegistryApi* api) { g_registry.store(api); }
 Text RunDirectory() { return CurrentShellHost().ExecutableDirectory(); }
 
 std::int32_t ShowCommandOfWindowMode(std::optional<std::int32_t> windowMode) {
-  // SW_HIDE, SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED, SW_SHOWNOACTIVATE, SW_SHOWMINNOACTIVE
-  static constexpr std::int32_t kShow[] = {0, 1, 2, 3, 4, 7};
+  // SW_HIDE, SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED, SW_SHOWNOACTIVATE, SW_MINIMIZE (minimised,
+  // the next window activated)
+  static constexpr std::int32_t kShow[] = {0, 1, 2, 3, 4, 6};
   std::int32_t mode = windowMode.value_or(2);
   if (mode < 1) mode = 1;
   if (mode > 6) mode = 6;

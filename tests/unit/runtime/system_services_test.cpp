@@ -15,7 +15,7 @@ TEST(RunProgram, WindowModesMapToShowCommands) {
     std::optional<std::int32_t> mode;
     std::int32_t show;
   };
-  const Row rows[] = {{std::nullopt, 1}, {1, 0}, {2, 1}, {3, 2}, {4, 3}, {5, 4}, {6, 7}, {0, 0}, {-5, 0}, {7, 7}, {100, 7}};
+  const Row rows[] = {{std::nullopt, 1}, {1, 0}, {2, 1}, {3, 2}, {4, 3}, {5, 4}, {6, 6}, {0, 0}, {-5, 0}, {7, 6}, {100, 6}};
   for (const auto& r : rows) EXPECT_EQ(ShowCommandOfWindowMode(r.mode), r.show) << r.mode.value_or(-999);
 }
 
