@@ -7,7 +7,7 @@
 namespace tavrel {
 
 void StartRuntime() {
-  if (chdir(RunDirectory().c_str()) != 0) {
+  if (chdir(StartDirectoryOf(RunDirectory()).c_str()) != 0) {
     // The program keeps the directory it was started in.
   }
 }

@@ -9,7 +9,7 @@ namespace tavrel {
 
 void StartRuntime() {
   ::OleInitialize(nullptr);
-  ::SetCurrentDirectoryA(RunDirectory().c_str());
+  ::SetCurrentDirectoryA(StartDirectoryOf(RunDirectory()).c_str());
 }
 
 }  // namespace tavrel

@@ -9,6 +9,8 @@
 //   sleep MS MARKER         sleeps, then writes MARKER and exits with 3
 //   exit-program MARKER     registers the routine, then ExitProgram(4)
 //   out-of-memory X         asks for more memory than a process can have
+//   current-directory FILE  starts the runtime, then writes the current
+//                           directory into FILE
 #include <windows.h>
 #include <oleauto.h>
 
@@ -18,6 +20,7 @@
 #include <string>
 
 #include "runtime/program_end.h"
+#include "runtime/startup.h"
 #include "runtime/win32/call_system.h"
 
 namespace {
@@ -67,6 +70,16 @@ int main(int argc, char** argv) {
   if (mode == "exit-program") {
     tavrel::OnProgramEnd(&WriteMarker);
     tavrel::ExitProgram(4);
+  }
+  if (mode == "current-directory") {
+    tavrel::StartRuntime();
+    char directory[MAX_PATH] = {};
+    ::GetCurrentDirectoryA(MAX_PATH, directory);
+    if (FILE* f = std::fopen(g_marker.c_str(), "wb")) {
+      std::fputs(directory, f);
+      std::fclose(f);
+    }
+    return 0;
   }
   if (mode == "out-of-memory") {
     volatile std::size_t size = static_cast<std::size_t>(-1) / 2 - 16;

@@ -6,6 +6,7 @@
 
 #include "runtime/fatal.h"
 #include "runtime/program_end.h"
+#include "runtime/startup.h"
 
 namespace tavrel {
 namespace {
@@ -17,6 +18,12 @@ TEST(RunProgram, WindowModesMapToShowCommands) {
   };
   const Row rows[] = {{std::nullopt, 1}, {1, 0}, {2, 1}, {3, 2}, {4, 3}, {5, 4}, {6, 6}, {0, 0}, {-5, 0}, {7, 6}, {100, 6}};
   for (const auto& r : rows) EXPECT_EQ(ShowCommandOfWindowMode(r.mode), r.show) << r.mode.value_or(-999);
+}
+
+TEST(StartRuntime, ADriveRootIsMadeCurrentAsTheRoot) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"C:", "C:\\"}, {"C:\\Tools", "C:\\Tools"}, {"\\\\server\\share", "\\\\server\\share"}, {"/opt/tavrel", "/opt/tavrel"}};
+  for (auto [run, current] : rows) EXPECT_EQ(StartDirectoryOf(run), current) << run;
 }
 
 TEST(ShowMessageBox, ButtonNumbersAndModality) {

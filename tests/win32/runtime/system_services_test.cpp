@@ -5,9 +5,11 @@
 
 #include "runtime/registry_api.h"
 #include "runtime/system.h"
+#include "tests/support/loopback_http_server.h"
 #include "tests/support/test_paths.h"
 #include "tests/support/win32/child_process.h"
 #include "tests/support/win32/dialog_watcher.h"
+#include "tests/support/win32/tavrel_driver.h"
 
 namespace tavrel {
 namespace {
@@ -44,6 +46,43 @@ TEST(RunDirectory, IsTheExecutablesFolderWithoutTrailingBackslash) {
   std::string expected(path);
   expected.resize(expected.find_last_of('\\'));
   EXPECT_EQ(RunDirectory(), expected);
+}
+
+// Starts a host program by its Unix command line; Wine does not wait for it.
+bool RunHostCommand(const std::string& commandLine) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  std::string line = commandLine;
+  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return false;
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+  return true;
+}
+
+// A program at a drive root starts in that root, not in whatever directory
+// the drive had last ("C:" alone means the latter).
+TEST(StartRuntime, AProgramAtADriveRootStartsInTheRoot) {
+  testing::FreshTestFolder("drive-root");
+  // Wine's drives are links in the prefix's dosdevices folder.
+  char prefix[MAX_PATH] = {};
+  ASSERT_GT(::GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH), 0u) << "runs under Wine only";
+  const std::string link = std::string(prefix) + "/dosdevices/t:";
+  ASSERT_TRUE(RunHostCommand("/bin/ln -sfn " + testing::BinaryDir() + "/test-files/drive-root " + link));
+  ASSERT_TRUE(testing::WaitUntil([] { return Exists("T:\\"); }, 10000)) << "drive T: did not appear";
+  ASSERT_TRUE(::CreateDirectoryA("T:\\elsewhere", nullptr));
+  ASSERT_TRUE(::CopyFileA(TestProgram("runtime_child").c_str(), "T:\\child.exe", FALSE));
+  // The drive's last directory, as the child inherits it.
+  ASSERT_TRUE(::SetEnvironmentVariableA("=T:", "T:\\elsewhere"));
+  const std::string marker = TempPath("drive-root.marker");
+  EXPECT_EQ(RunProgram("T:\\child.exe current-directory " + marker, 1), 1);
+  ::SetEnvironmentVariableA("=T:", nullptr);
+  RunHostCommand("/bin/rm -f " + link);
+  std::ifstream in(marker);
+  std::string directory;
+  std::getline(in, directory);
+  EXPECT_EQ(directory, "T:\\");
 }
 
 TEST(ShowMessageBox, ReturnsTheButtonNumberAndIsTaskModal) {
