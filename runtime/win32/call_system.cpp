@@ -19,9 +19,12 @@ extern "C" std::uint32_t tavrel_call_stdcall(const void* fn, const std::uint32_t
 namespace tavrel::win32 {
 namespace {
 
+// Each library once by the name it is declared with, kept until the end
+// of the program; one that cannot be loaded is kept as a null module, so it
+// is not tried again.
 struct LoadedLibraries {
   std::mutex lock;
-  std::vector<UniqueModule> modules;
+  std::vector<std::pair<std::string, UniqueModule>> modules;
   bool hookAdded = false;
 };
 
@@ -33,10 +36,11 @@ LoadedLibraries& Libraries() {
 HMODULE LoadKept(const char* library) {
   auto& libs = Libraries();
   std::lock_guard guard(libs.lock);
+  for (const auto& [name, module] : libs.modules)
+    if (::lstrcmpiA(name.c_str(), library) == 0) return module.Get();
   UniqueModule module(::LoadLibraryA(library));
-  if (!module) return nullptr;
   HMODULE h = module.Get();
-  libs.modules.push_back(std::move(module));
+  libs.modules.emplace_back(library, std::move(module));
   if (!libs.hookAdded) {
     libs.hookAdded = true;
     AddRuntimeShutdownHook(&FreeBoundLibraries);
@@ -87,9 +91,14 @@ std::uintptr_t CallRaw(const void* fn, const std::uintptr_t* args, std::size_t c
 
 void* SystemFunction::Bind(bool fatalWhenMissing) {
   if (void* bound = address_.load(std::memory_order_acquire)) return bound;
-  HMODULE module = LoadKept(library_);
-  void* address = module ? reinterpret_cast<void*>(Lookup(module, export_)) : nullptr;
+  void* address = nullptr;
+  if (!missing_.load(std::memory_order_acquire)) {
+    HMODULE module = LoadKept(library_);
+    address = module ? reinterpret_cast<void*>(Lookup(module, export_)) : nullptr;
+  }
   if (!address) {
+    // A system library does not gain an export while the program runs.
+    missing_.store(true, std::memory_order_release);
     if (fatalWhenMissing) ExportNotFound(library_, export_);
     return nullptr;
   }

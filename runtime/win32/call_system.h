@@ -18,7 +18,7 @@ class SystemFunction {
   // The bound address; a missing library or export is a fatal error.
   void* Address();
   // The address, or null when the export cannot be found (no fatal error):
-  // for functions that not every Windows version has.
+  // for functions that not every Windows version has. A miss is remembered.
   void* TryAddress();
   const char* Library() const { return library_; }
   const char* ExportName() const { return export_; }
@@ -29,6 +29,7 @@ class SystemFunction {
   const char* library_;
   const char* export_;
   std::atomic<void*> address_{nullptr};
+  std::atomic<bool> missing_{false};  // looked up once and not found
 };
 
 // Calls the function with 32-bit (pointer-sized on x64) arguments in the

@@ -42,6 +42,20 @@ TEST(CallSystemFunction, BindsOnFirstCallAndKeepsTheAddress) {
   EXPECT_EQ(missing.TryAddress(), nullptr);
 }
 
+// A miss is remembered and its library loaded once, however often the
+// function, or another one of the library, is asked for.
+TEST(CallSystemFunction, AMissLoadsItsLibraryOnce) {
+  ASSERT_EQ(::GetModuleHandleA("pidgen.dll"), nullptr) << "loaded by something else";
+  static win32::SystemFunction missing("pidgen.dll", "TavrelNoSuchExport");
+  static win32::SystemFunction other("PIDGEN.DLL", "TavrelNoOtherExport");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(missing.TryAddress(), nullptr);
+  EXPECT_EQ(other.TryAddress(), nullptr);
+  HMODULE module = ::GetModuleHandleA("pidgen.dll");
+  ASSERT_NE(module, nullptr) << "the library is kept";
+  ::FreeLibrary(module);  // the one reference taken
+  EXPECT_EQ(::GetModuleHandleA("pidgen.dll"), nullptr);
+}
+
 TEST(CallSystemFunction, BindsAnExportByOrdinal) {
   ChildProcess child(TestProgram("runtime_child") + " ordinal");
   ASSERT_TRUE(child.Valid());
