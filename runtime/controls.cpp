@@ -15,7 +15,8 @@ std::int32_t PropertyValue::AsInt() const {
 
 Text PropertyValue::AsText() const {
   if (const auto* t = std::get_if<Text>(&value_)) return *t;
-  return std::to_string(std::get<std::int32_t>(value_));
+  if (const auto* i = std::get_if<std::int32_t>(&value_)) return std::to_string(*i);
+  return {};
 }
 
 void InstallUiHost(UiHost* host) { g_uiHost.store(host); }

@@ -20,10 +20,12 @@ inline constexpr int kLeft = 0, kTop = 1, kWidth = 2, kHeight = 3, kTag = 4, kVi
                      kMousePointer = 7;
 }  // namespace prop
 
-// A property value: integers and logicals as int32, texts as Text.
+// A property value: integers and logicals as int32, texts as Text, or
+// nothing (a missing control or property), which reads as 0 and as the
+// empty text.
 class PropertyValue {
  public:
-  PropertyValue() : value_(std::int32_t{0}) {}
+  PropertyValue() = default;
   PropertyValue(std::int32_t v) : value_(v) {}  // NOLINT: values convert implicitly, as in the runtime
   PropertyValue(bool v) : value_(std::int32_t{v ? 1 : 0}) {}  // NOLINT
   PropertyValue(Text v) : value_(std::move(v)) {}  // NOLINT
@@ -37,7 +39,7 @@ class PropertyValue {
   bool operator==(const PropertyValue&) const = default;
 
  private:
-  std::variant<std::int32_t, Text> value_;
+  std::variant<std::monostate, std::int32_t, Text> value_;
 };
 
 class UiHost {

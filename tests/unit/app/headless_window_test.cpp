@@ -35,8 +35,15 @@ TEST_F(HeadlessWindowTest, StartsAsDescribed) {
 TEST_F(HeadlessWindowTest, ControlServicesReachTheModel) {
   SetControlProperty(kMainWindow, ctl::kJavaVersion, prop::kLabelCaption, "1.8");
   EXPECT_EQ(GetControlProperty(kMainWindow, ctl::kJavaVersion, prop::kLabelCaption).AsText(), "1.8");
-  // Another window identifier addresses nothing.
-  EXPECT_EQ(GetControlProperty(0x52010002, ctl::kJavaVersion, prop::kLabelCaption).AsText(), "0");
+  // What is not there reads as the empty text and as 0: another window
+  // identifier, a missing control, a property the control lacks.
+  const std::pair<WindowId, ControlId> missing[] = {{0x52010002, ctl::kJavaVersion}, {kMainWindow, 0x16019999}};
+  for (auto [windowId, control] : missing) {
+    EXPECT_EQ(GetControlProperty(windowId, control, prop::kLabelCaption).AsText(), "") << control;
+    EXPECT_EQ(GetControlProperty(windowId, control, prop::kLabelCaption).AsInt(), 0) << control;
+  }
+  EXPECT_EQ(GetControlProperty(kMainWindow, ctl::kJavaVersion, 99).AsText(), "");
+  EXPECT_EQ(GetControlProperty(kMainWindow, ctl::kProgressBar, prop::kProgressPosition).AsText(), "0");
 
   EXPECT_EQ(ComboInsertItem(kMainWindow, ctl::kReleaseBox, 0, "Java 8u271"), 0);
   EXPECT_EQ(ComboInsertItem(kMainWindow, ctl::kReleaseBox, 1, "Java 11.0.9"), 1);

@@ -142,6 +142,10 @@ TEST_F(MainWindowTest, ControlServicesChangeTheRealControls) {
   SetControlProperty(kMainWindow, ctl::kPercentLabel, prop::kLabelCaption, "42%");
   EXPECT_EQ(WindowText(Child(ctl::kPercentLabel)), L"42%");
 
+  // A control that is not there reads as the empty text, not as "0".
+  EXPECT_EQ(GetControlProperty(kMainWindow, 0x16019999, prop::kLabelCaption).AsText(), "");
+  EXPECT_EQ(GetControlProperty(0x52010002, ctl::kJavaVersion, prop::kLabelCaption).AsText(), "");
+
   SetControlProperty(kMainWindow, ctl::kTimer, prop::kTimerInterval, 1000);
   EXPECT_EQ(GetControlProperty(kMainWindow, ctl::kTimer, prop::kTimerInterval).AsInt(), 1000);
   SetControlProperty(kMainWindow, ctl::kTimer, prop::kTimerInterval, 0);
