@@ -1,24 +1,37 @@
 #include "runtime/fatal.h"
 
-#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "runtime/program_end.h"
 
 namespace tavrel {
+namespace {
 
-Text FatalErrorText(TextView message) {
-  Text text = "运行时出错!";
-  text.append(message);
-  return text;
+constexpr char kFatalPrefix[] = "运行时出错!";
+
+// Appends as much of part as fits, keeping room for the terminating zero.
+std::size_t Append(char* text, std::size_t used, std::size_t capacity, TextView part) {
+  std::size_t n = part.size() < capacity - 1 - used ? part.size() : capacity - 1 - used;
+  std::memcpy(text + used, part.data(), n);
+  text[used + n] = '\0';
+  return used + n;
 }
 
+}  // namespace
+
+// The text shown is "运行时出错!" followed by the message. Neither allocates
+// nor takes a lock: it may be reached because memory ran out, possibly while
+// the caller holds the end-of-program list's lock.
 void FatalError(TextView message) {
   // The end-of-program routines must not run after a fatal error: the state
   // they would clean up may be what failed.
-  ClearProgramEndRoutines();
-  platform::ShowFatalBoxAndExit(FatalErrorText(message));
+  AbandonProgramEnd();
+  char text[kFatalTextCapacity];
+  std::size_t used = Append(text, 0, sizeof text, kFatalPrefix);
+  used = Append(text, used, sizeof text, message);
+  platform::ShowFatalBoxAndExit(TextView(text, used));
 }
 
 void FatalError(FatalCode code) {
@@ -34,9 +47,21 @@ void FatalError(FatalCode code) {
 }
 
 void FatalOutOfMemory(std::size_t size) {
+  // The heap may give nothing more: a little address space set aside at
+  // start is handed back for the error box, and the text is made on the
+  // stack.
+  platform::ReleaseEmergencyReserve();
+  char digits[24];
+  std::size_t at = sizeof digits;
+  do {
+    digits[--at] = static_cast<char>('0' + size % 10);
+    size /= 10;
+  } while (size != 0);
   char message[64];
-  std::snprintf(message, sizeof message, "分配 %lld 字节内存失败!", static_cast<long long>(size));
-  FatalError(message);
+  std::size_t used = Append(message, 0, sizeof message, "分配 ");
+  used = Append(message, used, sizeof message, TextView(digits + at, sizeof digits - at));
+  used = Append(message, used, sizeof message, " 字节内存失败!");
+  FatalError(TextView(message, used));
 }
 
 }  // namespace tavrel

@@ -8,9 +8,6 @@
 
 namespace tavrel {
 
-// The text shown: "运行时出错!" followed by the message.
-Text FatalErrorText(TextView message);
-
 // Message numbers of FatalError(int).
 enum class FatalCode {
   ArrayIndexTooLarge,
@@ -26,9 +23,16 @@ enum class FatalCode {
 // "分配 %d 字节内存失败!" with the size asked for.
 [[noreturn]] void FatalOutOfMemory(std::size_t size);
 
+// The longest fatal text shown, in bytes; a longer message is cut.
+inline constexpr std::size_t kFatalTextCapacity = 1024;
+
 namespace platform {
-// Shows the fatal-error box and ends the process with -1. Implemented per platform.
-[[noreturn]] void ShowFatalBoxAndExit(const Text& fullText);
+// Shows the fatal-error box and ends the process with -1, allocating nothing
+// from the program's heap. Implemented per platform.
+[[noreturn]] void ShowFatalBoxAndExit(TextView fullText);
+// Hands back the address space set aside at start for the error box of an
+// out-of-memory error; nothing after the first call.
+void ReleaseEmergencyReserve();
 }  // namespace platform
 
 }  // namespace tavrel

@@ -1,11 +1,14 @@
 #include "runtime/program_end.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <vector>
 
 namespace tavrel {
 namespace {
+
+std::atomic<bool> g_abandoned{false};
 
 struct EndState {
   std::mutex lock;
@@ -40,7 +43,10 @@ void ClearProgramEndRoutines() {
   s.routines.clear();
 }
 
+void AbandonProgramEnd() { g_abandoned.store(true); }
+
 void RunProgramEndSequence() {
+  if (g_abandoned.load()) return;
   auto& s = State();
   std::vector<ProgramEndRoutine> routines;
   std::vector<RuntimeShutdownHook> hooks;
@@ -53,7 +59,7 @@ void RunProgramEndSequence() {
   }
   // Routines run without the lock: one may register another or end a task
   // whose threads still call into the runtime.
-  for (std::size_t i = 0; i < routines.size(); ++i) routines[i](static_cast<std::int32_t>(i));
+  for (std::size_t i = 0; i < routines.size() && !g_abandoned.load(); ++i) routines[i](static_cast<std::int32_t>(i));
   for (auto hook : hooks) hook();
 }
 

@@ -18,8 +18,13 @@ void OnProgramEnd(ProgramEndRoutine routine);
 // normally after the window closes). Runs at most once per process.
 void RunProgramEndSequence();
 
-// Drops every registered routine: a fatal error ends without them.
+// Drops every registered routine (a list starts afresh).
 void ClearProgramEndRoutines();
+
+// No routine will run, whatever ends the program: for a fatal error, which
+// may come while memory ran out and this list's lock is held, so this takes
+// no lock and allocates nothing.
+void AbandonProgramEnd();
 
 // Shutdown hooks of the runtime's own libraries (the download service, the
 // bound system libraries), told after the program's routines have run.

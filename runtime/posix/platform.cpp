@@ -55,11 +55,13 @@ class ConsoleMessageHost final : public MessageHost {
 
 namespace platform {
 
-void ShowFatalBoxAndExit(const Text& fullText) {
-  std::fprintf(stderr, "错误: %s\n", fullText.c_str());
+void ShowFatalBoxAndExit(TextView fullText) {
+  std::fprintf(stderr, "错误: %.*s\n", static_cast<int>(fullText.size()), fullText.data());
   std::fflush(stderr);
   std::_Exit(-1);
 }
+
+void ReleaseEmergencyReserve() {}
 
 void TerminateProcess(std::int32_t exitCode) {
   std::fflush(nullptr);

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <vector>
 
 #include "runtime/fatal.h"
@@ -74,13 +75,27 @@ class Win32MessageHost final : public MessageHost {
   }
 };
 
+// Set aside at start and handed back when memory runs out: the error box
+// needs some to be shown at all.
+constexpr SIZE_T kEmergencyReserveBytes = 8 << 20;
+std::atomic<void*> g_emergencyReserve{
+    ::VirtualAlloc(nullptr, kEmergencyReserveBytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE)};
+
 }  // namespace
 
 namespace platform {
 
-void ShowFatalBoxAndExit(const Text& fullText) {
-  ::MessageBoxW(nullptr, win32::WideFromGbk(fullText).c_str(), L"错误", MB_ICONSTOP | MB_TASKMODAL);
+void ShowFatalBoxAndExit(TextView fullText) {
+  wchar_t text[kFatalTextCapacity + 1];
+  int n = ::MultiByteToWideChar(win32::kGbkCodePage, 0, fullText.data(), static_cast<int>(fullText.size()), text,
+                                static_cast<int>(kFatalTextCapacity));
+  text[n > 0 ? n : 0] = L'\0';
+  ::MessageBoxW(nullptr, text, L"错误", MB_ICONSTOP | MB_TASKMODAL);
   ::ExitProcess(static_cast<UINT>(-1));
+}
+
+void ReleaseEmergencyReserve() {
+  if (void* reserve = g_emergencyReserve.exchange(nullptr)) ::VirtualFree(reserve, 0, MEM_RELEASE);
 }
 
 void TerminateProcess(std::int32_t exitCode) { ::ExitProcess(static_cast<UINT>(exitCode)); }

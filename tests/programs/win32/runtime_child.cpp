@@ -9,6 +9,11 @@
 //   sleep MS MARKER         sleeps, then writes MARKER and exits with 3
 //   exit-program MARKER     registers the routine, then ExitProgram(4)
 //   out-of-memory X         asks for more memory than a process can have
+//   out-of-memory-in-end-list MARKER
+//                           registers an end-of-program routine, uses up
+//                           every byte the heap can give, then registers
+//                           another, for which the list cannot grow
+//                           (32-bit only)
 //   current-directory FILE  starts the runtime, then writes the current
 //                           directory into FILE
 #include <windows.h>
@@ -33,6 +38,8 @@ void WriteMarker(std::int32_t place) {
     std::fclose(f);
   }
 }
+
+void WriteOtherMarker(std::int32_t place) { WriteMarker(place); }
 
 }  // namespace
 
@@ -79,6 +86,19 @@ int main(int argc, char** argv) {
       std::fputs(directory, f);
       std::fclose(f);
     }
+    return 0;
+  }
+  if (mode == "out-of-memory-in-end-list") {
+    tavrel::OnProgramEnd(&WriteMarker);  // the list and its lock exist
+    // As in the program, whose window is up: the display driver is loaded.
+    ::DestroyWindow(::CreateWindowW(L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr));
+    // Kept, never freed: the heap is to stay empty. Through a volatile
+    // pointer, so that the compiler keeps every call.
+    void* volatile block = nullptr;
+    for (std::size_t size = std::size_t{1} << 30; size > 0; size /= 2)
+      while ((block = std::malloc(size)) != nullptr) {
+      }
+    tavrel::OnProgramEnd(&WriteOtherMarker);  // the list cannot grow: out of memory with its lock held
     return 0;
   }
   if (mode == "out-of-memory") {

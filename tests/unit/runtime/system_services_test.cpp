@@ -78,6 +78,8 @@ void EndB(std::int32_t place) { EndLog().push_back(200 + place); }
 TEST(ProgramEnd, RoutinesRunOnceInOrderOfRegistration) {
   EXPECT_EXIT(
       {
+        // Other tests of this process may have registered routines of their own.
+        ClearProgramEndRoutines();
         OnProgramEnd(&EndB);
         OnProgramEnd(&EndA);
         OnProgramEnd(&EndB);  // a second registration is ignored
@@ -113,6 +115,10 @@ TEST(FatalError, RunsNoEndRoutineAndEndsWithMinusOne) {
         FatalError("数组成员引用下标超出定义范围");
       },
       ::testing::ExitedWithCode(255), "运行时出错!数组成员引用下标超出定义范围");
+}
+
+TEST(FatalError, ALongMessageIsCutNotLost) {
+  EXPECT_EXIT(FatalError(Text(5000, 'x')), ::testing::ExitedWithCode(255), "运行时出错!xxxx");
 }
 
 TEST(FatalError, ArrayIndexesAreCheckedAndOneBased) {
