@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "runtime/download/log_text.h"
+#include "runtime/unique_handle.h"
 
 namespace tavrel::download::platform {
 
@@ -20,7 +21,40 @@ enum class NetStatus {
   kStopped,     // the stop flag was raised while waiting
   kFailed,      // the call failed; LastError() tells why
   kWaitFailed,  // waiting for the socket failed
+  kError,       // the wait reported an error on the socket, without a code
 };
+
+// The handles of the download's sockets, files and views, as integers the
+// bodies convert: -1 is invalid for sockets and files (INVALID_SOCKET and
+// INVALID_HANDLE_VALUE read as -1), 0 for a Windows file-mapping object.
+struct SocketTraits {
+  using Handle = std::intptr_t;
+  static constexpr Handle Invalid() { return -1; }
+  static void Close(Handle h) noexcept;
+};
+struct FileTraits {
+  using Handle = std::intptr_t;
+  static constexpr Handle Invalid() { return -1; }
+  static void Close(Handle h) noexcept;
+};
+struct MappingTraits {  // the Windows file-mapping object; unused elsewhere
+  using Handle = std::intptr_t;
+  static constexpr Handle Invalid() { return 0; }
+  static void Close(Handle h) noexcept;
+};
+struct ViewTraits {
+  struct Handle {
+    std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    bool operator==(const Handle&) const = default;
+  };
+  static constexpr Handle Invalid() { return {}; }
+  static void Close(Handle h) noexcept;
+};
+using UniqueSocket = UniqueHandle<SocketTraits>;
+using UniqueFile = UniqueHandle<FileTraits>;
+using UniqueMapping = UniqueHandle<MappingTraits>;
+using UniqueView = UniqueHandle<ViewTraits>;
 
 // A resolved address (a sockaddr's bytes).
 struct Endpoint {
@@ -34,14 +68,7 @@ using StopFlag = std::atomic<bool>;
 
 class Socket {
  public:
-  Socket() = default;
-  ~Socket() { Close(); }
-  Socket(Socket&& other) noexcept;
-  Socket& operator=(Socket&& other) noexcept;
-  Socket(const Socket&) = delete;
-  Socket& operator=(const Socket&) = delete;
-
-  bool IsOpen() const;
+  bool IsOpen() const { return static_cast<bool>(handle_); }
   NetStatus Connect(const Endpoint& endpoint, std::int32_t timeoutMs, const StopFlag& stop);
   // Sends every byte or fails.
   NetStatus Send(const char* data, std::size_t size, std::int32_t timeoutMs, const StopFlag& stop);
@@ -52,11 +79,11 @@ class Socket {
   // The IPv4 addresses of the two ends (host byte order); false for a
   // socket that is not connected over IPv4.
   bool Ipv4Ends(std::uint32_t& local, std::uint32_t& peer) const;
-  void Close();
+  void Close() { handle_.Reset(); }
 
  private:
   friend class Listener;
-  std::intptr_t handle_ = -1;
+  UniqueSocket handle_;
   int error_ = 0;
 };
 
@@ -65,48 +92,47 @@ Endpoint Ipv4Endpoint(std::uint32_t address, std::uint16_t port);
 // A listening socket for a connection the peer opens (FTP's PORT).
 class Listener {
  public:
-  Listener() = default;
-  ~Listener() { Close(); }
-  Listener(const Listener&) = delete;
-  Listener& operator=(const Listener&) = delete;
-
   // Listens on the address, on a port the system picks.
   bool Open(std::uint32_t address);
   std::uint16_t Port() const { return port_; }
   NetStatus Accept(Socket& accepted, std::int32_t timeoutMs, const StopFlag& stop);
-  void Close();
+  void Close() {
+    handle_.Reset();
+    port_ = 0;
+  }
 
  private:
-  std::intptr_t handle_ = -1;
+  UniqueSocket handle_;
   std::uint16_t port_ = 0;
 };
+
+// The alignment of a file's view: the system can then back it with fewer,
+// larger page faults.
+inline constexpr std::size_t kViewAlignment = std::size_t{2} << 20;
 
 // A file created new and mapped whole for writing.
 class MappedFile {
  public:
-  MappedFile() = default;
-  ~MappedFile() { Close(); }
-  MappedFile(MappedFile&& other) noexcept;
-  MappedFile& operator=(MappedFile&& other) noexcept;
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
-
   // Fails when the file exists or cannot be given its size on disk or mapped;
   // a file it created is removed again then.
   static MappedFile CreateNew(const std::string& path, std::int32_t size);
 
-  bool IsOpen() const { return open_; }
-  std::uint8_t* Data() const { return data_; }
+  bool IsOpen() const { return static_cast<bool>(file_); }
+  std::uint8_t* Data() const { return view_.Get().data; }
   std::int32_t Size() const { return size_; }
   // Unmaps and closes.
-  void Close();
+  void Close() {
+    view_.Reset();
+    mapping_.Reset();
+    file_.Reset();
+  }
 
  private:
-  bool open_ = false;
-  std::uint8_t* data_ = nullptr;
+  // Declared in the order they are made, so they are let go in reverse.
+  UniqueFile file_;
+  UniqueMapping mapping_;
+  UniqueView view_;
   std::int32_t size_ = 0;
-  std::intptr_t file_ = -1;
-  std::intptr_t mapping_ = 0;
 };
 
 bool PathExists(const std::string& path);

@@ -8,65 +8,65 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <ctime>
+#include <utility>
 
 #include "runtime/download/platform.h"
 
 namespace tavrel::download::platform {
 
-MappedFile::MappedFile(MappedFile&& other) noexcept
-    : open_(other.open_), data_(other.data_), size_(other.size_), file_(other.file_), mapping_(other.mapping_) {
-  other.open_ = false;
-  other.data_ = nullptr;
-  other.file_ = -1;
+void FileTraits::Close(Handle h) noexcept { ::close(static_cast<int>(h)); }
+void MappingTraits::Close(Handle) noexcept {}
+void ViewTraits::Close(Handle h) noexcept { ::munmap(h.data, h.size); }
+
+namespace {
+
+// Maps the file at an address on a kViewAlignment boundary: a reservation
+// with room to spare is made first and the file mapped over its aligned
+// part, which this process alone holds, so no other thread can come
+// between; the spare ends are given back.
+void* MapAligned(int fd, std::size_t size) {
+  std::size_t span = size + kViewAlignment;
+  void* reserved = ::mmap(nullptr, span, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (reserved == MAP_FAILED) return MAP_FAILED;
+  auto base = reinterpret_cast<std::uintptr_t>(reserved);
+  std::uintptr_t aligned = (base + kViewAlignment - 1) & ~(std::uintptr_t{kViewAlignment} - 1);
+  void* view = ::mmap(reinterpret_cast<void*>(aligned), size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED, fd, 0);
+  if (view == MAP_FAILED) {
+    ::munmap(reserved, span);
+    return MAP_FAILED;
+  }
+  if (aligned > base) ::munmap(reserved, aligned - base);
+  std::uintptr_t tail = aligned + size;
+  if (base + span > tail) ::munmap(reinterpret_cast<void*>(tail), base + span - tail);
+  return view;
 }
 
-MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    open_ = other.open_;
-    data_ = other.data_;
-    size_ = other.size_;
-    file_ = other.file_;
-    mapping_ = other.mapping_;
-    other.open_ = false;
-    other.data_ = nullptr;
-    other.file_ = -1;
-  }
-  return *this;
-}
+}  // namespace
 
 MappedFile MappedFile::CreateNew(const std::string& path, std::int32_t size) {
   MappedFile f;
   if (size < 0) return f;
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) return f;
+  UniqueFile file(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+  if (!file) return f;
   auto fail = [&]() {
-    ::close(fd);
-    ::unlink(path.c_str());
+    file.Reset();
+    ::unlink(path.c_str());  // ours: created above
     return MappedFile();
   };
+  const int fd = static_cast<int>(file.Get());
   if (size > 0) {
     int rc = ::posix_fallocate(fd, 0, size);
     if (rc == EINVAL || rc == EOPNOTSUPP) rc = ::ftruncate(fd, size) == 0 ? 0 : errno;
     if (rc != 0) return fail();
-    void* view = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    void* view = MapAligned(fd, static_cast<std::size_t>(size));
     if (view == MAP_FAILED) return fail();
-    f.data_ = static_cast<std::uint8_t*>(view);
+    f.view_.Reset({static_cast<std::uint8_t*>(view), static_cast<std::size_t>(size)});
   }
-  f.open_ = true;
+  f.file_ = std::move(file);
   f.size_ = size;
-  f.file_ = fd;
   return f;
-}
-
-void MappedFile::Close() {
-  if (!open_) return;
-  if (data_) ::munmap(data_, static_cast<std::size_t>(size_));
-  ::close(static_cast<int>(file_));
-  open_ = false;
-  data_ = nullptr;
-  file_ = -1;
 }
 
 bool PathExists(const std::string& path) {

@@ -24,7 +24,8 @@ constexpr int kSliceMs = 50;
 using Clock = std::chrono::steady_clock;
 
 // Waits until the socket is ready for the events, the time is up or stop is
-// raised.
+// raised. An error the socket reports with no data to read is told apart:
+// with its code when the socket has one.
 NetStatus WaitFor(int fd, short events, std::int32_t timeoutMs, const StopFlag& stop, int& error) {
   auto deadline = Clock::now() + std::chrono::milliseconds(std::max<std::int32_t>(timeoutMs, 1));
   while (true) {
@@ -33,7 +34,14 @@ NetStatus WaitFor(int fd, short events, std::int32_t timeoutMs, const StopFlag& 
     if (left <= 0) return NetStatus::kTimeout;
     pollfd p{fd, events, 0};
     int n = ::poll(&p, 1, static_cast<int>(std::min<long long>(left, kSliceMs)));
-    if (n > 0) return NetStatus::kOk;  // errors and hang-ups show in the next call
+    if (n > 0) {
+      if ((p.revents & (POLLERR | POLLNVAL)) == 0 || (p.revents & events) != 0) return NetStatus::kOk;
+      int soError = 0;
+      socklen_t len = sizeof soError;
+      ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &len);
+      error = soError;
+      return soError != 0 ? NetStatus::kFailed : NetStatus::kError;
+    }
     if (n < 0 && errno != EINTR) {
       error = errno;
       return NetStatus::kWaitFailed;
@@ -65,24 +73,7 @@ std::vector<Endpoint> Resolve(const std::string& host, std::uint16_t port) {
   return out;
 }
 
-Socket::Socket(Socket&& other) noexcept : handle_(other.handle_), error_(other.error_) { other.handle_ = -1; }
-
-Socket& Socket::operator=(Socket&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    error_ = other.error_;
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
-bool Socket::IsOpen() const { return handle_ >= 0; }
-
-void Socket::Close() {
-  if (handle_ >= 0) ::close(static_cast<int>(handle_));
-  handle_ = -1;
-}
+void SocketTraits::Close(Handle h) noexcept { ::close(static_cast<int>(h)); }
 
 NetStatus Socket::Connect(const Endpoint& endpoint, std::int32_t timeoutMs, const StopFlag& stop) {
   Close();
@@ -92,7 +83,7 @@ NetStatus Socket::Connect(const Endpoint& endpoint, std::int32_t timeoutMs, cons
     error_ = errno;
     return NetStatus::kFailed;
   }
-  handle_ = fd;
+  handle_.Reset(fd);
   int one = 1;
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   if (::connect(fd, address, static_cast<socklen_t>(endpoint.address.size())) == 0) return NetStatus::kOk;
@@ -116,7 +107,7 @@ NetStatus Socket::Send(const char* data, std::size_t size, std::int32_t timeoutM
   auto deadline = Clock::now() + std::chrono::milliseconds(std::max<std::int32_t>(timeoutMs, 1));
   std::size_t sent = 0;
   while (sent < size) {
-    ssize_t n = ::send(static_cast<int>(handle_), data + sent, size - sent, MSG_NOSIGNAL);
+    ssize_t n = ::send(static_cast<int>(handle_.Get()), data + sent, size - sent, MSG_NOSIGNAL);
     if (n > 0) {
       sent += static_cast<std::size_t>(n);
       continue;
@@ -128,7 +119,7 @@ NetStatus Socket::Send(const char* data, std::size_t size, std::int32_t timeoutM
     }
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) return NetStatus::kTimeout;
-    NetStatus waited = WaitFor(static_cast<int>(handle_), POLLOUT, static_cast<std::int32_t>(left), stop, error_);
+    NetStatus waited = WaitFor(static_cast<int>(handle_.Get()), POLLOUT, static_cast<std::int32_t>(left), stop, error_);
     if (waited != NetStatus::kOk) return waited;
   }
   return NetStatus::kOk;
@@ -141,7 +132,7 @@ NetStatus Socket::Receive(char* data, std::size_t size, std::int32_t timeoutMs, 
   while (true) {
     // Data already waiting is taken without a poll: on a busy transfer most
     // receives find some.
-    ssize_t n = ::recv(static_cast<int>(handle_), data, size, 0);
+    ssize_t n = ::recv(static_cast<int>(handle_.Get()), data, size, 0);
     if (n > 0) {
       received = static_cast<std::size_t>(n);
       return NetStatus::kOk;
@@ -154,7 +145,7 @@ NetStatus Socket::Receive(char* data, std::size_t size, std::int32_t timeoutMs, 
     }
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) return NetStatus::kTimeout;
-    NetStatus status = WaitFor(static_cast<int>(handle_), POLLIN, static_cast<std::int32_t>(left), stop, error_);
+    NetStatus status = WaitFor(static_cast<int>(handle_.Get()), POLLIN, static_cast<std::int32_t>(left), stop, error_);
     if (status != NetStatus::kOk) return status;
   }
 }
@@ -162,8 +153,8 @@ NetStatus Socket::Receive(char* data, std::size_t size, std::int32_t timeoutMs, 
 bool Socket::Ipv4Ends(std::uint32_t& local, std::uint32_t& peer) const {
   sockaddr_in mine{}, theirs{};
   socklen_t a = sizeof mine, b = sizeof theirs;
-  int fd = static_cast<int>(handle_);
-  if (handle_ < 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&mine), &a) != 0 ||
+  int fd = static_cast<int>(handle_.Get());
+  if (!handle_ || ::getsockname(fd, reinterpret_cast<sockaddr*>(&mine), &a) != 0 ||
       ::getpeername(fd, reinterpret_cast<sockaddr*>(&theirs), &b) != 0 || mine.sin_family != AF_INET ||
       theirs.sin_family != AF_INET)
     return false;
@@ -185,7 +176,7 @@ bool Listener::Open(std::uint32_t address) {
   Close();
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
   if (fd < 0) return false;
-  handle_ = fd;
+  handle_.Reset(fd);
   Endpoint e = Ipv4Endpoint(address, 0);
   sockaddr_in bound{};
   socklen_t len = sizeof bound;
@@ -200,19 +191,12 @@ bool Listener::Open(std::uint32_t address) {
 
 NetStatus Listener::Accept(Socket& accepted, std::int32_t timeoutMs, const StopFlag& stop) {
   int error = 0;
-  NetStatus waited = WaitFor(static_cast<int>(handle_), POLLIN, timeoutMs, stop, error);
+  NetStatus waited = WaitFor(static_cast<int>(handle_.Get()), POLLIN, timeoutMs, stop, error);
   if (waited != NetStatus::kOk) return waited;
-  int fd = ::accept4(static_cast<int>(handle_), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+  int fd = ::accept4(static_cast<int>(handle_.Get()), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
   if (fd < 0) return NetStatus::kFailed;
-  accepted.Close();
-  accepted.handle_ = fd;
+  accepted.handle_.Reset(fd);
   return NetStatus::kOk;
-}
-
-void Listener::Close() {
-  if (handle_ >= 0) ::close(static_cast<int>(handle_));
-  handle_ = -1;
-  port_ = 0;
 }
 
 std::string ErrorText(int code) {

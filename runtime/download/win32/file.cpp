@@ -3,8 +3,10 @@
 // and not as an in-page error while bytes are copied into the view.
 #include <windows.h>
 
+#include <cstdint>
+#include <utility>
+
 #include "runtime/download/platform.h"
-#include "runtime/win32/handles.h"
 
 namespace tavrel::download::platform {
 namespace {
@@ -12,70 +14,57 @@ namespace {
 HANDLE AsHandle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 std::intptr_t AsInt(HANDLE h) { return reinterpret_cast<std::intptr_t>(h); }
 
+// Another thread may take the free range between the probe and the mapping;
+// the mapping then fails harmlessly and a new range is looked for.
+constexpr int kAlignedAttempts = 4;
+
+// Maps the whole file at an address on a kViewAlignment boundary: a
+// reservation with room to spare finds a free range, is given back, and the
+// view is mapped at the range's aligned start. Where that does not succeed
+// the view goes wherever the system puts it.
+void* MapAligned(HANDLE mapping, std::size_t size) {
+  for (int attempt = 0; attempt < kAlignedAttempts; ++attempt) {
+    void* probe = ::VirtualAlloc(nullptr, size + kViewAlignment, MEM_RESERVE, PAGE_NOACCESS);
+    if (!probe) break;
+    auto base = reinterpret_cast<std::uintptr_t>(probe);
+    auto aligned = (base + kViewAlignment - 1) & ~(std::uintptr_t{kViewAlignment} - 1);
+    ::VirtualFree(probe, 0, MEM_RELEASE);
+    if (void* view = ::MapViewOfFileEx(mapping, FILE_MAP_WRITE, 0, 0, size, reinterpret_cast<void*>(aligned)))
+      return view;
+  }
+  return ::MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, size);
+}
+
 }  // namespace
 
-MappedFile::MappedFile(MappedFile&& other) noexcept
-    : open_(other.open_), data_(other.data_), size_(other.size_), file_(other.file_), mapping_(other.mapping_) {
-  other.open_ = false;
-  other.data_ = nullptr;
-  other.file_ = -1;
-  other.mapping_ = 0;
-}
-
-MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    open_ = other.open_;
-    data_ = other.data_;
-    size_ = other.size_;
-    file_ = other.file_;
-    mapping_ = other.mapping_;
-    other.open_ = false;
-    other.data_ = nullptr;
-    other.file_ = -1;
-    other.mapping_ = 0;
-  }
-  return *this;
-}
+void FileTraits::Close(Handle h) noexcept { ::CloseHandle(AsHandle(h)); }
+void MappingTraits::Close(Handle h) noexcept { ::CloseHandle(AsHandle(h)); }
+void ViewTraits::Close(Handle h) noexcept { ::UnmapViewOfFile(h.data); }
 
 MappedFile MappedFile::CreateNew(const std::string& path, std::int32_t size) {
   MappedFile f;
   if (size < 0) return f;
-  win32::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFile file(AsInt(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
   if (!file) return f;
-  win32::UniqueKernelHandle mapping;
-  win32::UniqueMappedView view;
   if (size > 0) {
     LARGE_INTEGER end;
     end.QuadPart = size;
-    bool ok = ::SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.Get());
-    if (ok) mapping.Reset(::CreateFileMappingA(file.Get(), nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(size), nullptr));
-    if (mapping) view.Reset(::MapViewOfFile(mapping.Get(), FILE_MAP_WRITE, 0, 0, static_cast<SIZE_T>(size)));
+    HANDLE h = AsHandle(file.Get());
+    if (::SetFilePointerEx(h, end, nullptr, FILE_BEGIN) && ::SetEndOfFile(h))
+      f.mapping_.Reset(AsInt(::CreateFileMappingA(h, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(size), nullptr)));
+    void* view = f.mapping_ ? MapAligned(AsHandle(f.mapping_.Get()), static_cast<std::size_t>(size)) : nullptr;
     if (!view) {
-      mapping.Reset();
+      f.mapping_.Reset();
       file.Reset();
       ::DeleteFileA(path.c_str());  // ours: created above
       return f;
     }
+    f.view_.Reset({static_cast<std::uint8_t*>(view), static_cast<std::size_t>(size)});
   }
-  f.open_ = true;
-  f.data_ = static_cast<std::uint8_t*>(view.Release());
+  f.file_ = std::move(file);
   f.size_ = size;
-  f.mapping_ = mapping ? AsInt(mapping.Release()) : 0;
-  f.file_ = AsInt(file.Release());
   return f;
-}
-
-void MappedFile::Close() {
-  if (!open_) return;
-  if (data_) ::UnmapViewOfFile(data_);
-  if (mapping_) ::CloseHandle(AsHandle(mapping_));
-  ::CloseHandle(AsHandle(file_));
-  open_ = false;
-  data_ = nullptr;
-  mapping_ = 0;
-  file_ = -1;
 }
 
 bool PathExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

@@ -33,7 +33,8 @@ SOCKET Native(std::intptr_t handle) { return static_cast<SOCKET>(handle); }
 enum class Readiness { kRead, kWrite, kConnect };
 
 // Waits until the socket is ready, the time is up or stop is raised. A
-// connection attempt that fails shows in the exception set.
+// failed connection attempt, or an error on the socket, shows in the
+// exception set.
 NetStatus WaitFor(SOCKET s, Readiness what, std::int32_t timeoutMs, const StopFlag& stop, int& error) {
   auto deadline = Clock::now() + std::chrono::milliseconds(std::max<std::int32_t>(timeoutMs, 1));
   while (true) {
@@ -47,7 +48,7 @@ NetStatus WaitFor(SOCKET s, Readiness what, std::int32_t timeoutMs, const StopFl
     FD_ZERO(&errorSet);
     if (what == Readiness::kRead) FD_SET(s, &readSet);
     if (what != Readiness::kRead) FD_SET(s, &writeSet);
-    if (what == Readiness::kConnect) FD_SET(s, &errorSet);
+    FD_SET(s, &errorSet);
     timeval tv{slice / 1000, (slice % 1000) * 1000};
     int n = ::select(0, &readSet, &writeSet, &errorSet, &tv);
     if (n == SOCKET_ERROR) {
@@ -59,8 +60,9 @@ NetStatus WaitFor(SOCKET s, Readiness what, std::int32_t timeoutMs, const StopFl
         int soError = 0;
         int len = sizeof soError;
         ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &len);
-        error = soError ? soError : WSAECONNREFUSED;
-        return NetStatus::kFailed;
+        if (what == Readiness::kConnect && soError == 0) soError = WSAECONNREFUSED;
+        error = soError;
+        return soError != 0 ? NetStatus::kFailed : NetStatus::kError;
       }
       return NetStatus::kOk;
     }
@@ -91,24 +93,7 @@ std::vector<Endpoint> Resolve(const std::string& host, std::uint16_t port) {
   return out;
 }
 
-Socket::Socket(Socket&& other) noexcept : handle_(other.handle_), error_(other.error_) { other.handle_ = -1; }
-
-Socket& Socket::operator=(Socket&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    error_ = other.error_;
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
-bool Socket::IsOpen() const { return handle_ != -1; }
-
-void Socket::Close() {
-  if (handle_ != -1) ::closesocket(Native(handle_));
-  handle_ = -1;
-}
+void SocketTraits::Close(Handle h) noexcept { ::closesocket(Native(h)); }
 
 NetStatus Socket::Connect(const Endpoint& endpoint, std::int32_t timeoutMs, const StopFlag& stop) {
   Close();
@@ -122,7 +107,7 @@ NetStatus Socket::Connect(const Endpoint& endpoint, std::int32_t timeoutMs, cons
     error_ = WSAGetLastError();
     return NetStatus::kFailed;
   }
-  handle_ = static_cast<std::intptr_t>(s);
+  handle_.Reset(static_cast<std::intptr_t>(s));
   ::SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
   u_long nonBlocking = 1;
   if (::ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
@@ -146,7 +131,7 @@ NetStatus Socket::Send(const char* data, std::size_t size, std::int32_t timeoutM
   auto deadline = Clock::now() + std::chrono::milliseconds(std::max<std::int32_t>(timeoutMs, 1));
   std::size_t sent = 0;
   while (sent < size) {
-    int n = ::send(Native(handle_), data + sent, static_cast<int>(std::min<std::size_t>(size - sent, 1 << 20)), 0);
+    int n = ::send(Native(handle_.Get()), data + sent, static_cast<int>(std::min<std::size_t>(size - sent, 1 << 20)), 0);
     if (n > 0) {
       sent += static_cast<std::size_t>(n);
       continue;
@@ -158,7 +143,7 @@ NetStatus Socket::Send(const char* data, std::size_t size, std::int32_t timeoutM
     }
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) return NetStatus::kTimeout;
-    NetStatus waited = WaitFor(Native(handle_), Readiness::kWrite, static_cast<std::int32_t>(left), stop, error_);
+    NetStatus waited = WaitFor(Native(handle_.Get()), Readiness::kWrite, static_cast<std::int32_t>(left), stop, error_);
     if (waited != NetStatus::kOk) return waited;
   }
   return NetStatus::kOk;
@@ -169,7 +154,7 @@ NetStatus Socket::Receive(char* data, std::size_t size, std::int32_t timeoutMs, 
   received = 0;
   auto deadline = Clock::now() + std::chrono::milliseconds(std::max<std::int32_t>(timeoutMs, 1));
   while (true) {
-    int n = ::recv(Native(handle_), data, static_cast<int>(size), 0);
+    int n = ::recv(Native(handle_.Get()), data, static_cast<int>(size), 0);
     if (n > 0) {
       received = static_cast<std::size_t>(n);
       return NetStatus::kOk;
@@ -182,7 +167,7 @@ NetStatus Socket::Receive(char* data, std::size_t size, std::int32_t timeoutMs, 
     }
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) return NetStatus::kTimeout;
-    NetStatus status = WaitFor(Native(handle_), Readiness::kRead, static_cast<std::int32_t>(left), stop, error_);
+    NetStatus status = WaitFor(Native(handle_.Get()), Readiness::kRead, static_cast<std::int32_t>(left), stop, error_);
     if (status != NetStatus::kOk) return status;
   }
 }
@@ -190,8 +175,8 @@ NetStatus Socket::Receive(char* data, std::size_t size, std::int32_t timeoutMs, 
 bool Socket::Ipv4Ends(std::uint32_t& local, std::uint32_t& peer) const {
   sockaddr_in mine{}, theirs{};
   int a = sizeof mine, b = sizeof theirs;
-  if (handle_ == -1 || ::getsockname(Native(handle_), reinterpret_cast<sockaddr*>(&mine), &a) != 0 ||
-      ::getpeername(Native(handle_), reinterpret_cast<sockaddr*>(&theirs), &b) != 0 || mine.sin_family != AF_INET ||
+  if (!handle_ || ::getsockname(Native(handle_.Get()), reinterpret_cast<sockaddr*>(&mine), &a) != 0 ||
+      ::getpeername(Native(handle_.Get()), reinterpret_cast<sockaddr*>(&theirs), &b) != 0 || mine.sin_family != AF_INET ||
       theirs.sin_family != AF_INET)
     return false;
   local = ntohl(mine.sin_addr.s_addr);
@@ -213,7 +198,7 @@ bool Listener::Open(std::uint32_t address) {
   if (!StartWinsock()) return false;
   SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET) return false;
-  handle_ = static_cast<std::intptr_t>(s);
+  handle_.Reset(static_cast<std::intptr_t>(s));
   ::SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
   Endpoint e = Ipv4Endpoint(address, 0);
   sockaddr_in bound{};
@@ -229,21 +214,14 @@ bool Listener::Open(std::uint32_t address) {
 
 NetStatus Listener::Accept(Socket& accepted, std::int32_t timeoutMs, const StopFlag& stop) {
   int error = 0;
-  NetStatus waited = WaitFor(Native(handle_), Readiness::kRead, timeoutMs, stop, error);
+  NetStatus waited = WaitFor(Native(handle_.Get()), Readiness::kRead, timeoutMs, stop, error);
   if (waited != NetStatus::kOk) return waited;
-  SOCKET s = ::accept(Native(handle_), nullptr, nullptr);
+  SOCKET s = ::accept(Native(handle_.Get()), nullptr, nullptr);
   if (s == INVALID_SOCKET) return NetStatus::kFailed;
   u_long nonBlocking = 1;
   ::ioctlsocket(s, FIONBIO, &nonBlocking);
-  accepted.Close();
-  accepted.handle_ = static_cast<std::intptr_t>(s);
+  accepted.handle_.Reset(static_cast<std::intptr_t>(s));
   return NetStatus::kOk;
-}
-
-void Listener::Close() {
-  if (handle_ != -1) ::closesocket(Native(handle_));
-  handle_ = -1;
-  port_ = 0;
 }
 
 std::string ErrorText(int code) {
