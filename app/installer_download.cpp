@@ -3,6 +3,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include "app/handlers.h"
 #include "app/installer_files.h"
@@ -57,6 +58,13 @@ struct DownloadState {
 };
 
 std::unique_ptr<DownloadState> g_state;
+// The state a task was still using when the program ended, kept for it and
+// never freed while the task may run (nor by the process's own end).
+DownloadState* g_abandoned = nullptr;
+
+// How long the end of the program waits, after the stop's own wait, for the
+// task thread to close the file and end.
+constexpr std::int32_t kEndGraceMs = 1000;
 
 DownloadState& State() {
   if (!g_state) CreateProgramState();
@@ -77,8 +85,7 @@ std::int32_t ShowFailure() { return ShowMessageBox(kFailedMessage, 0); }
 void StopTimer() { SetControlProperty(kMainWindow, ctl::kTimer, prop::kTimerInterval, 0); }
 
 // The download service's event routine for one task; answers 1 in every case.
-std::int32_t DownloadEvent(TaskRecord& task, std::int32_t code, std::int32_t connection, std::int32_t value3,
-                           std::int32_t value4, download::TaskRef ref);
+std::int32_t DownloadEvent(DownloadState& s, TaskRecord& task, std::int32_t code, std::int32_t value3);
 
 }  // namespace
 
@@ -89,12 +96,22 @@ void CreateProgramState() {
 }
 
 void ReleaseProgramState(std::int32_t) {
+  // A state an earlier end left to its task goes once that task has ended.
+  if (g_abandoned && download::WaitUntilIdle(g_abandoned->service, kEndGraceMs)) {
+    std::unique_ptr<DownloadState> ended(std::exchange(g_abandoned, nullptr));
+  }
   if (!g_state) return;
-  // The task's threads call DownloadEvent, which touches this state: it may
-  // go only once they have ended. A file the stop left unfinished is removed
-  // by TaskEnded like any other unfinished one.
+  // The task's threads call the event routine, which touches this state: it
+  // may go only once they have ended. A file the stop left unfinished is
+  // removed by TaskEnded like any other unfinished one.
   download::StopDownload(g_state->service);
-  download::WaitUntilIdle(g_state->service, 60000);
+  if (!download::WaitUntilIdle(g_state->service, kEndGraceMs)) {
+    // A connection still waits in the routine (the FileExists box is open):
+    // the program ends without waiting for it, and the state it will touch
+    // when the box closes is never freed.
+    g_abandoned = g_state.release();
+    return;
+  }
   g_state.reset();
 }
 
@@ -134,11 +151,11 @@ Logical StartInstallerDownload(TextView address, TextView file, std::int32_t spe
   // The new task's first events may come before StartDownload returns: its
   // record exists before it starts. A refused start leaves the running
   // task's record in place.
+  // The routine keeps to the state the task was started with, which outlives
+  // it (see ReleaseProgramState).
   auto record = std::make_shared<TaskRecord>(s.lastFile);
-  p.eventRoutine = [record](std::int32_t code, std::int32_t connection, std::int32_t value3, std::int32_t value4,
-                            download::TaskRef task) {
-    return DownloadEvent(*record, code, connection, value3, value4, task);
-  };
+  p.eventRoutine = [record, &s](std::int32_t code, std::int32_t, std::int32_t value3, std::int32_t,
+                                download::TaskRef) { return DownloadEvent(s, *record, code, value3); };
   Logical started = download::StartDownload(s.service, p);
   if (started) {
     std::lock_guard guard(s.taskLock);
@@ -149,9 +166,7 @@ Logical StartInstallerDownload(TextView address, TextView file, std::int32_t spe
 
 namespace {
 
-std::int32_t DownloadEvent(TaskRecord& task, std::int32_t code, std::int32_t, std::int32_t value3, std::int32_t,
-                           download::TaskRef) {
-  DownloadState& s = State();
+std::int32_t DownloadEvent(DownloadState& s, TaskRecord& task, std::int32_t code, std::int32_t value3) {
   switch (code) {
     case download::kFileExists:
       ShowMessageBox("本地目录已有此文件  ", 48, TextView("友情提醒"));

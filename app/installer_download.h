@@ -26,7 +26,9 @@ struct InstallerRow {
 bool ChooseInstaller(std::int32_t selection, bool system64Bit, InstallerRow* row);
 
 // The download state's clean-up at the end of the program: stops a running
-// task, waits for its threads, removes a file left unfinished.
+// task and waits, within the stop's time and a short grace, for its threads;
+// a file left unfinished is removed. A task still asking FileExists is left
+// to the end of the process, with the state it uses kept.
 void ReleaseProgramState(std::int32_t placeInList);
 
 }  // namespace tavrel::app

@@ -6,9 +6,7 @@ namespace tavrel::download {
 
 std::int32_t BlockPlan::BlockCount(std::int32_t total, std::int32_t connections) {
   if (total < kBufferBytes) return 1;  // below 4096 bytes too
-  std::int32_t count = std::max<std::int32_t>(connections, 1);
-  // No block shorter than 4096 bytes, whatever the number of connections.
-  return std::min<std::int32_t>(count, total / 4096);
+  return std::clamp<std::int32_t>(connections, 1, kMaxBlocks);
 }
 
 BlockPlan::BlockPlan(std::int32_t total, std::int32_t connections) : total_(std::max<std::int32_t>(total, 0)) {
@@ -42,15 +40,16 @@ std::int32_t BlockPlan::TakeUnworked(std::int32_t connection, std::uint32_t thre
 }
 
 std::int32_t BlockPlan::SplitLargest(std::int32_t connection, std::uint32_t threadId) {
+  auto unreserved = [](const Block& b) { return b.Left() - b.reserved; };
   std::int32_t largest = kNone;
   for (std::int32_t i = 0; i < Count(); ++i) {
     const Block& b = blocks_[static_cast<std::size_t>(i)];
-    if (!b.Complete() && (largest == kNone || b.Left() > At(largest).Left())) largest = i;
+    if (!b.Complete() && (largest == kNone || unreserved(b) > unreserved(At(largest)))) largest = i;
   }
-  if (largest == kNone || At(largest).Left() < kMinSplitBytes) return kNone;
+  if (largest == kNone || unreserved(At(largest)) < kMinSplitBytes) return kNone;
 
   Block& old = blocks_[static_cast<std::size_t>(largest)];
-  std::int32_t keep = old.Left() / 2;
+  std::int32_t keep = old.reserved + unreserved(old) / 2;
   Block half;
   half.split = true;
   half.start = old.Position() + keep;
@@ -85,11 +84,22 @@ void BlockPlan::Release(std::int32_t index, std::int32_t connection) {
   b.inUse = false;
   b.connection = 0;
   b.threadId = 0;
+  b.reserved = 0;
 }
 
 void BlockPlan::AddDone(std::int32_t index, std::int32_t bytes) {
   Block& b = blocks_[static_cast<std::size_t>(index)];
-  b.done = std::min(b.length, b.done + std::max<std::int32_t>(bytes, 0));
+  bytes = std::clamp<std::int32_t>(bytes, 0, b.Left());
+  b.done += bytes;
+  b.reserved = std::max<std::int32_t>(b.reserved - bytes, 0);
+}
+
+std::int32_t BlockPlan::Reserve(std::int32_t index, std::int32_t held, std::int32_t wanted) {
+  Block& b = blocks_[static_cast<std::size_t>(index)];
+  held = std::clamp<std::int32_t>(held, 0, b.Left());
+  std::int32_t granted = std::clamp<std::int32_t>(wanted, 0, b.Left() - held);
+  b.reserved = held + granted;
+  return granted;
 }
 
 bool BlockPlan::HasUnworked() const {

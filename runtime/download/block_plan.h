@@ -7,11 +7,15 @@
 
 namespace tavrel::download {
 
-// Each connection's receive buffer.
+// Each connection's smallest receive buffer.
 inline constexpr std::int32_t kBufferBytes = 20480;
-// A block is split only when this much of it is left, so that the half its
-// connection keeps can always take a full buffer.
+// A block is split only when this much of it is left beyond what its
+// connection has reserved, so that each half can take a full buffer.
 inline constexpr std::int32_t kMinSplitBytes = 2 * kBufferBytes;
+
+// A guard against a connection count no machine could run threads for: the
+// plan, the snapshot and the threads stay within reach.
+inline constexpr std::int32_t kMaxBlocks = 1024;
 
 struct Block {
   bool inUse = false;
@@ -22,6 +26,9 @@ struct Block {
   std::int32_t done = 0;
   std::int32_t connection = 0;  // 0 when nobody works on it
   bool storing = false;         // its connection is copying bytes into it
+  // Bytes beyond done its connection holds or is receiving: a split leaves
+  // them to it.
+  std::int32_t reserved = 0;
 
   std::int32_t Position() const { return start + done; }
   std::int32_t End() const { return start + length; }
@@ -50,8 +57,9 @@ class BlockPlan {
   void Take(std::int32_t index, std::int32_t connection, std::uint32_t threadId);
   // The first unfinished block nobody works on, now taken; kNone if none.
   std::int32_t TakeUnworked(std::int32_t connection, std::uint32_t threadId);
-  // Cuts the block with the most bytes left in two halves and gives the second
-  // to the connection; kNone when no block has kMinSplitBytes left.
+  // Cuts the block with the most unreserved bytes left in two halves and
+  // gives the second to the connection; kNone when no block has
+  // kMinSplitBytes of them.
   std::int32_t SplitLargest(std::int32_t connection, std::uint32_t threadId);
   // The block that starts at pos (a stream reaching a block boundary), taken
   // when it is unfinished and nobody works on it; kNone otherwise, with
@@ -67,6 +75,10 @@ class BlockPlan {
   void SetStoring(std::int32_t index, bool storing) { blocks_[static_cast<std::size_t>(index)].storing = storing; }
   // Counts bytes stored into a block; never beyond its length.
   void AddDone(std::int32_t index, std::int32_t bytes);
+  // The block's connection holds `held` bytes beyond done and would receive
+  // up to `wanted` more: returns how many of them fit in the block, and
+  // reserves held plus those.
+  std::int32_t Reserve(std::int32_t index, std::int32_t held, std::int32_t wanted);
 
   bool HasUnworked() const;
   std::int64_t Done() const;

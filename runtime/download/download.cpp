@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 
+#include "runtime/download/resolver.h"
 #include "runtime/download/snapshot.h"
 #include "runtime/download/task.h"
 #include "runtime/download/url.h"
@@ -27,12 +28,12 @@ Download::Download() { AddRuntimeShutdownHook(&ShutdownDownloadService); }
 
 Download::~Download() {
   StopDownload(*this);
-  std::vector<std::shared_ptr<Task>> tasks;
+  std::vector<Started> tasks;
   {
     std::lock_guard guard(lock_);
     tasks.swap(tasks_);
   }
-  for (auto& task : tasks) task->Join();
+  for (auto& started : tasks) started.task->Join();
 }
 
 std::shared_ptr<Task> Download::Current() {
@@ -40,21 +41,25 @@ std::shared_ptr<Task> Download::Current() {
   return current_;
 }
 
-void Download::TaskThreadEnded(Task* task) {
+void Download::TaskEnded(const Task& task) {
   {
     std::lock_guard guard(lock_);
-    if (current_.get() == task) current_.reset();
-    task->threadDone_ = true;
+    if (current_.get() == &task) current_.reset();
+    for (auto& started : tasks_)
+      if (started.task.get() == &task) started.ended = true;
     --g_liveTasks;
   }
   idle_.notify_all();
 }
 
-// Joins the threads of tasks that have ended; the caller holds lock_. Their
-// threads no longer need the lock, so joining under it cannot block them.
+bool Download::AllEnded() const {
+  return std::all_of(tasks_.begin(), tasks_.end(), [](const Started& s) { return s.ended; });
+}
+
+// Their threads no longer need the lock, so joining under it cannot block them.
 void Download::ReapEndedTasks() {
-  auto ended = std::stable_partition(tasks_.begin(), tasks_.end(), [](const auto& t) { return !t->ThreadDone(); });
-  for (auto it = ended; it != tasks_.end(); ++it) (*it)->Join();
+  auto ended = std::stable_partition(tasks_.begin(), tasks_.end(), [](const Started& s) { return !s.ended; });
+  for (auto it = ended; it != tasks_.end(); ++it) it->task->Join();
   tasks_.erase(ended, tasks_.end());
 }
 
@@ -66,14 +71,15 @@ Logical StartDownload(Download& download, const TaskParam& param) {
   if (download.current_) return false;
   TaskParam copy = param;
   copy.mode |= kModeDownload;
-  auto task = std::make_shared<Task>(download, copy, std::move(*url));
+  // The object outlives the task's thread: its destructor joins it.
+  auto task = std::make_shared<Task>(copy, std::move(*url), [&download](const Task& t) { download.TaskEnded(t); });
   ++g_liveTasks;
   if (!task->Launch()) {
     --g_liveTasks;
     return false;
   }
   download.current_ = task;
-  download.tasks_.push_back(std::move(task));
+  download.tasks_.push_back({std::move(task)});
   return true;
 }
 
@@ -107,9 +113,8 @@ void StopDownload(Download& download) {
 
 bool WaitUntilIdle(Download& download, std::int32_t timeoutMs) {
   std::unique_lock lock(download.lock_);
-  bool idle = download.idle_.wait_for(lock, std::chrono::milliseconds(std::max<std::int32_t>(timeoutMs, 0)), [&] {
-    return std::all_of(download.tasks_.begin(), download.tasks_.end(), [](const auto& t) { return t->ThreadDone(); });
-  });
+  bool idle = download.idle_.wait_for(lock, std::chrono::milliseconds(std::max<std::int32_t>(timeoutMs, 0)),
+                                      [&] { return download.AllEnded(); });
   if (idle) download.ReapEndedTasks();
   return idle;
 }
@@ -119,7 +124,8 @@ bool ChangeTaskFileName(TaskRef task, TextView path) {
 }
 
 void ShutdownDownloadService() {
-  if (g_liveTasks.load() == 0) platform::NetShutdown();
+  // A task or a lookup still running keeps the socket library it uses.
+  if (g_liveTasks.load() == 0 && !LookupsRunning()) platform::NetShutdown();
 }
 
 }  // namespace tavrel::download

@@ -87,17 +87,24 @@ class Download {
   friend Logical GetTaskSnapshot(Download&, ByteSet&);
   friend void StopDownload(Download&);
   friend bool WaitUntilIdle(Download&, std::int32_t);
-  friend class Task;
+
+  struct Started {
+    std::shared_ptr<Task> task;
+    bool ended = false;  // its thread has sent TaskEnded and is leaving
+  };
 
   std::shared_ptr<Task> Current();
-  void TaskThreadEnded(Task* task);
+  // Told by the task's thread as its last act.
+  void TaskEnded(const Task& task);
+  bool AllEnded() const;
+  // Joins the threads of ended tasks; the caller holds lock_.
   void ReapEndedTasks();
 
   std::mutex lock_;
   std::condition_variable idle_;
   std::shared_ptr<Task> current_;
   // Every task whose thread has not been joined yet, running or stopped.
-  std::vector<std::shared_ptr<Task>> tasks_;
+  std::vector<Started> tasks_;
 };
 
 // False at once when a task runs already, the address cannot be parsed or a

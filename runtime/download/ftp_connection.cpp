@@ -8,51 +8,39 @@
 #include <string>
 
 #include "runtime/download/connection.h"
-#include "runtime/download/connection_base.h"
 #include "runtime/download/file_naming.h"
 #include "runtime/download/ftp_message.h"
 #include "runtime/download/log_text.h"
 #include "runtime/download/messages.h"
+#include "runtime/download/task.h"
 #include "runtime/download/url.h"
 
 namespace tavrel::download {
 namespace {
 
-class FtpConnection final : public ConnectionBase {
+class FtpConnection final : public Connection {
  public:
-  using ConnectionBase::ConnectionBase;
+  using Connection::Connection;
 
  private:
-  bool RunFirst() override {
+  ConnectionEnd RunFirst() override {
     route_.url = task_.StartUrl();
     route_.connectHost = route_.url.host;
     route_.connectPort = route_.url.port;
     path_ = DecodePercentEscapes(route_.url.path);
-
-    while (true) {
-      if (task_.Stopping()) return false;
-      Outcome o = OpenControl(true);
-      if (o == Outcome::kRetry) {
-        CloseControl();
-        if (!Retry()) return false;
-        continue;
-      }
-      if (o != Outcome::kOk) return false;
-      break;
-    }
+    if (auto end = Attempt([this] { return OpenControl(true); })) return *end;
     // Without resumption the file comes in one piece over one connection.
     std::int32_t connections = resumable_ ? param_.connections : 1;
-    return StartTransfer(UrlPathFileName(route_.url.path), false, connections, false);
+    return BeginTransfer(UrlPathFileName(route_.url.path), false, connections, false);
   }
 
-  Outcome OpenBlock() override {
-    end_ = ConnectionEnd::kRecoverable;
+  Outcome RequestBlock() override {
     if (path_.empty()) path_ = DecodePercentEscapes(route_.url.path);
     if (!control_.IsOpen()) {
       Outcome o = OpenControl(false);
       if (o != Outcome::kOk) return o;
     }
-    std::int32_t position = task_.BlockState(block_).Position();
+    std::int32_t position = File().BlockAt(block_).Position();
     platform::Listener listener;
     Outcome o = OpenData(listener);
     if (o != Outcome::kOk) return o;
@@ -60,10 +48,10 @@ class FtpConnection final : public ConnectionBase {
     int code = 0;
     o = Command("REST " + std::to_string(position), code);
     if (o != Outcome::kOk) return o;
-    if (code != 350 && position > 0) return Refused("REST", code);
+    if (code != 350 && position > 0) return Failed("REST", code);
     o = Command("RETR " + path_, code);
     if (o != Outcome::kOk) return o;
-    if (code != 150 && code != 125) return code == 550 ? Refused("RETR", code) : Failed("RETR", code);
+    if (code != 150 && code != 125) return Failed("RETR", code);
     retrieving_ = true;
     if (listener.Port() != 0) {
       auto status = listener.Accept(socket_, std::max<std::int32_t>(param_.connectTimeoutMs, 1), task_.StopRequested());
@@ -115,10 +103,7 @@ class FtpConnection final : public ConnectionBase {
     if (code == 331) {
       if ((o = Command("PASS " + password, code, "PASS ******")) != Outcome::kOk) return o;
     }
-    if (code != 230) {
-      end_ = ConnectionEnd::kRefused;
-      return Fail(FormatLine(msg::kFtpLoginFailed, code));
-    }
+    if (code != 230) return Fail(FormatLine(msg::kFtpLoginFailed, code));
 
     if (first) {
       if ((o = Command("REST 100", code)) != Outcome::kOk) return o;
@@ -132,7 +117,7 @@ class FtpConnection final : public ConnectionBase {
     if (first) {
       FtpReply size;
       if ((o = Command("SIZE " + path_, code, nullptr, &size)) != Outcome::kOk) return o;
-      if (code == 550) return Refused("SIZE", code);
+      if (code == 550) return Failed("SIZE", code);
       std::int64_t total = -1;
       if (code == 213) {
         std::size_t at = 4;
@@ -187,20 +172,17 @@ class FtpConnection final : public ConnectionBase {
     return Outcome::kOk;
   }
 
-  // Sends a command (logged as shown when given) and reads its reply.
+  // Sends a command (logged as shown when given) and reads its reply. A
+  // line break in it (a %0D%0A in the address's user, password or path)
+  // would end the command and start another: it is never sent.
   Outcome Command(const std::string& line, int& code, const char* shown = nullptr, FtpReply* replyOut = nullptr) {
+    if (line.find_first_of("\r\n") != std::string::npos) return Fail(msg::kFtpLineBreak);
     Log(kLogRequest, shown ? std::string(shown) : line);
-    std::string wire = line + "\r\n";
-    auto status = control_.Send(wire.data(), wire.size(), std::max<std::int32_t>(param_.sendTimeoutMs, 1),
-                                task_.StopRequested());
-    if (status == platform::NetStatus::kStopped) return Outcome::kStopped;
-    if (status != platform::NetStatus::kOk) {
-      Log(kLogError, msg::kSendRequestFailed);
-      CloseControl();
-      return Outcome::kRetry;
-    }
+    Outcome o = Send(control_, line + "\r\n", msg::kSendRequestFailed);
+    if (o == Outcome::kRetry) CloseControl();
+    if (o != Outcome::kOk) return o;
     FtpReply reply;
-    Outcome o = ReadReply(reply);
+    o = ReadReply(reply);
     if (o != Outcome::kOk) return o;
     code = reply.code;
     if (replyOut) *replyOut = std::move(reply);
@@ -223,7 +205,7 @@ class FtpConnection final : public ConnectionBase {
       auto status = control_.Receive(piece, sizeof piece, receiveTimeoutMs_, task_.StopRequested(), got);
       if (status == platform::NetStatus::kStopped) return Outcome::kStopped;
       if (status != platform::NetStatus::kOk) {
-        Log(kLogError, status == platform::NetStatus::kClosed ? msg::kReceiveFailed : ReceiveFailureText(status));
+        Log(kLogError, ReceiveFailureText(status, control_));
         CloseControl();
         return Outcome::kRetry;
       }
@@ -231,15 +213,7 @@ class FtpConnection final : public ConnectionBase {
     }
   }
 
-  Outcome Failed(const char* command, int code) {
-    end_ = ConnectionEnd::kRecoverable;
-    return Fail(FormatLine(msg::kFtpCommandFailed, command, code));
-  }
-
-  Outcome Refused(const char* command, int code) {
-    end_ = ConnectionEnd::kRefused;
-    return Fail(FormatLine(msg::kFtpCommandFailed, command, code));
-  }
+  Outcome Failed(const char* command, int code) { return Fail(FormatLine(msg::kFtpCommandFailed, command, code)); }
 
   static constexpr std::size_t kHeaderReceiveSize = 4096;
   static constexpr std::size_t kMaxReplyBytes = 65536;
@@ -253,8 +227,8 @@ class FtpConnection final : public ConnectionBase {
 
 }  // namespace
 
-ConnectionEnd RunFtpConnection(Task& task, std::int32_t number, std::int32_t block) {
-  return FtpConnection(task, number, block).Run();
+std::unique_ptr<Connection> MakeFtpConnection(Task& task, std::int32_t number, std::int32_t block) {
+  return std::make_unique<FtpConnection>(task, number, block);
 }
 
 }  // namespace tavrel::download

@@ -1,17 +1,12 @@
 // An HTTP connection of a task. The first connection follows redirections,
-// learns the file's size, names and creates the file and starts the other
-// connections; every connection then receives blocks through its own buffer.
-#include <algorithm>
-#include <chrono>
+// learns the file's size, names and creates the file and asks for the other
+// connections; a block connection asks for its block's rest with a range
+// request and stores only an answer whose bytes it can place for certain.
 #include <climits>
-#include <cstring>
-#include <memory>
+#include <optional>
 #include <string>
-#include <vector>
 
-#include "runtime/download/block_plan.h"
 #include "runtime/download/connection.h"
-#include "runtime/download/connection_base.h"
 #include "runtime/download/file_naming.h"
 #include "runtime/download/http_message.h"
 #include "runtime/download/log_text.h"
@@ -42,19 +37,24 @@ std::optional<ProxyAddress> ParseProxy(std::string_view text) {
   return proxy;
 }
 
-class HttpConnection final : public ConnectionBase {
+std::string FieldText(std::string_view header, std::string_view name) {
+  auto field = FindField(header, name);
+  return field ? std::string(*field) : std::string();
+}
+
+class HttpConnection final : public Connection {
  public:
-  using ConnectionBase::ConnectionBase;
+  using Connection::Connection;
 
  private:
-  bool RunFirst() override {
+  ConnectionEnd RunFirst() override {
     route_.url = task_.StartUrl();
     route_.referer = param_.referer.empty() ? TextBeforeLastSlash(param_.url) : param_.referer;
     if (!param_.proxy.empty()) {
       auto proxy = ParseProxy(param_.proxy);
       if (!proxy) {
         Fail(FormatLine(msg::kResolveProxyFailed, param_.proxy.c_str()));
-        return false;
+        return ConnectionEnd::kFailed;
       }
       route_.viaProxy = true;
       route_.connectHost = proxy->host;
@@ -65,34 +65,100 @@ class HttpConnection final : public ConnectionBase {
     }
 
     int redirects = 0;
+    int status = 0;
     while (true) {
-      if (task_.Stopping()) return false;
-      Outcome o = Connect(true);
-      if (o == Outcome::kOk) o = SendRequest(route_.cookieLine);
-      if (o == Outcome::kOk) o = ReadHeader();
-      if (o == Outcome::kRetry) {
-        socket_.Close();
-        if (!Retry()) return false;
-        continue;
-      }
-      if (o != Outcome::kOk) return false;
-
-      int status = StatusCode(header_);
-      if (status == 301 || status == 302) {
-        socket_.Close();
-        if (FollowRedirect(++redirects) != Outcome::kOk) return false;
-        continue;
-      }
-      if (status == 400 || status == 403 || status == 404) return Fail(msg::kServerError), false;
-      if (status != 200 && status != 206) return Fail(FormatLine(msg::kUnsupportedStatus, status)), false;
-      break;
+      if (auto end = Attempt([this] { return Exchange(route_.cookieLine, true); })) return *end;
+      status = StatusCode(header_);
+      if (status != 301 && status != 302) break;
+      socket_.Close();
+      if (FollowRedirect(++redirects) != Outcome::kOk) return ConnectionEnd::kFailed;
     }
-
-    if (TakeTotalSize() != Outcome::kOk) return false;
+    if (RefusedStatus(status) != Outcome::kOk || TakeTotalSize(status) != Outcome::kOk) return ConnectionEnd::kFailed;
+    route_.etag = FieldText(header_, "ETag");
+    route_.lastModified = FieldText(header_, "Last-Modified");
     std::string name;
     if (auto disposition = FindField(header_, "Content-Disposition")) name = DispositionFileName(*disposition);
     if (name.empty()) name = UrlPathFileName(route_.url.path);
-    return StartTransfer(name, StatusCode(header_) == 200, param_.connections, true);
+    return BeginTransfer(name, status == 200, param_.connections, true);
+  }
+
+  Outcome RequestBlock() override {
+    const std::int32_t position = File().BlockAt(block_).Position();
+    Outcome o = Exchange(FormatLine("Range: bytes=%d-", position), false);
+    if (o != Outcome::kOk) return o;
+    const int status = StatusCode(header_);
+    if (RefusedStatus(status) != Outcome::kOk) return Outcome::kFailed;
+    if (HasTransferCoding(header_)) return Fail(msg::kNoFileSize);
+    if (status == 200) return TakeWholeFile(position);
+    std::int64_t total = total_;
+    return TakeRange(position, total);
+  }
+
+  // The statuses neither connection can use.
+  Outcome RefusedStatus(int status) {
+    if (status == 400 || status == 403 || status == 404) return Fail(msg::kServerError);
+    if (status != 200 && status != 206) return Fail(FormatLine(msg::kUnsupportedStatus, status));
+    return Outcome::kOk;
+  }
+
+  Outcome TakeTotalSize(int status) {
+    // A framed body (chunked) carries more bytes than the file's.
+    if (HasTransferCoding(header_)) return Fail(msg::kNoFileSize);
+    std::int64_t total = -1;
+    if (status == 200) {
+      total = ContentLength(header_);
+      bodyLeft_ = total;
+    } else if (Outcome o = TakeRange(0, total); o != Outcome::kOk) {
+      return o;
+    }
+    // Sizes are signed 32-bit: a larger or negative one is no size at all.
+    if (total < 0 || total > INT32_MAX) return Fail(msg::kNoFileSize);
+    total_ = static_cast<std::int32_t>(total);
+    return Outcome::kOk;
+  }
+
+  // A 206 answer: its bytes must start at position, lie inside a file of the
+  // task's size (total, -1 while unknown: then the answer's) and be as many
+  // as its Content-Length says. Only those bytes are read.
+  Outcome TakeRange(std::int32_t position, std::int64_t& total) {
+    auto field = FindField(header_, "Content-Range");
+    auto range = field ? ParseContentRange(*field) : std::nullopt;
+    const std::int64_t length = ContentLength(header_);
+    bool sound = range && range->first == position && (total < 0 || range->total < 0 || range->total == total);
+    if (sound && length >= 0) sound = length == range->last - range->first + 1;
+    if (sound && total < 0) total = range->total;
+    if (sound && total >= 0) sound = range->last < total;
+    if (!sound) return Fail(FormatLine(msg::kWrongRange, field ? std::string(*field).c_str() : ""));
+    bodyLeft_ = range->last - range->first + 1;
+    streamPos_ = position;
+    return Outcome::kOk;
+  }
+
+  // A 200 answer to a range request is the whole file only when it has the
+  // task's size and the validators the first answer gave; anything else (an
+  // error page, another version) is another response and stores nothing.
+  Outcome TakeWholeFile(std::int32_t position) {
+    if (ContentLength(header_) != total_ || FieldText(header_, "ETag") != route_.etag ||
+        FieldText(header_, "Last-Modified") != route_.lastModified)
+      return Fail(msg::kServerError);
+    // From a later block, the server ignored the range: one connection reads
+    // on from the first byte, the others leave it.
+    auto claim = File().ClaimStream(number_, position > 0);
+    if (claim.switched) Log(kLogProgress, msg::kSingleStream);
+    if (position > 0 && !claim.reads) return Outcome::kFailed;
+    bodyLeft_ = total_;
+    streamPos_ = 0;
+    if (position > 0) {
+      // Reading from the first byte, store the first block on the way that
+      // nobody stores, rather than pass it over.
+      std::int32_t first = File().TakeFirstStreamBlock(block_, number_, threadId_);
+      if (first != block_) {
+        block_ = first;
+        Block b = File().BlockAt(block_);
+        task_.QueueEvent(kBlockTakenOver, number_, b.Position(), b.End());
+      }
+    }
+    return Outcome::kOk;
   }
 
   Outcome FollowRedirect(int redirects) {
@@ -119,93 +185,18 @@ class HttpConnection final : public ConnectionBase {
     return Outcome::kOk;
   }
 
-  Outcome TakeTotalSize() {
-    std::int64_t total = -1;
-    if (StatusCode(header_) == 200) {
-      total = ContentLength(header_);
-    } else {
-      auto field = FindField(header_, "Content-Range");
-      auto range = field ? ParseContentRange(*field) : std::nullopt;
-      if (range) {
-        // Bytes for another place than the file's start cannot be block 0.
-        if (range->first != 0) return Fail(FormatLine(msg::kWrongRange, std::string(*field).c_str()));
-        total = range->total;
-      }
-    }
-    // Sizes are signed 32-bit: a larger or negative one is no size at all.
-    if (total < 0 || total > INT32_MAX) return Fail(msg::kNoFileSize);
-    total_ = static_cast<std::int32_t>(total);
-    bodyLeft_ = ContentLength(header_);
-    return Outcome::kOk;
-  }
-
-  // Over one stream, the connection reading it goes on into the next block
-  // whose bytes come next, passing over blocks that are stored or taken.
-  // False when the stream does not go on here; end then tells why.
-  bool ContinueStream(BodyEnd& end) override {
-    if (bodyLeft_ == 0 || !task_.SingleStream() || !task_.IsStreamer(number_)) return false;
-    std::int32_t finished = block_;
-    while (true) {
-      std::int32_t skipTo = 0;
-      std::int32_t next = task_.TakeBlockStartingAt(finished, streamPos_, number_, threadId_, skipTo);
-      finished = BlockPlan::kNone;
-      if (next != BlockPlan::kNone) {
-        block_ = next;
-        return true;
-      }
-      if (skipTo >= total_) return false;  // the end of the file: done
-      end = DiscardTo(skipTo);
-      if (end != BodyEnd::kBlockComplete) return false;
-    }
-  }
-
-  Outcome OpenBlock() override {
-    end_ = ConnectionEnd::kRecoverable;
-    Outcome o = Connect(false);
-    std::int32_t position = task_.BlockState(block_).Position();
-    if (o == Outcome::kOk) o = SendRequest(FormatLine("Range: bytes=%d-", position));
-    if (o == Outcome::kOk) o = ReadHeader();
-    if (o != Outcome::kOk) return o;
-
-    int status = StatusCode(header_);
-    if (status == 400 || status == 403 || status == 404) {
-      end_ = ConnectionEnd::kRefused;
-      return Fail(msg::kServerError);
-    }
-    end_ = ConnectionEnd::kRecoverable;
-    if (status != 200 && status != 206) return Fail(FormatLine(msg::kUnsupportedStatus, status));
-    bodyLeft_ = ContentLength(header_);
-    if (status == 200) {
-      // The whole file from its first byte: the server ignored the range.
-      // One connection reads on from there; the others leave it.
-      if (position > 0 && !task_.RangeIgnored(number_)) return Outcome::kFailed;
-      task_.HoldStream(number_);
-      streamPos_ = 0;
-      if (position > 0) {
-        // Reading from the first byte, store the first block on the way
-        // that nobody stores, rather than pass it over.
-        std::int32_t first = task_.TakeFirstStreamBlock(block_, number_, threadId_);
-        if (first != block_) {
-          block_ = first;
-          Block b = task_.BlockState(block_);
-          task_.QueueEvent(kBlockTakenOver, number_, b.Position(), b.End());
-        }
-      }
-      return Outcome::kOk;
-    }
-    // Bytes are stored only where they belong: exactly at the block's stored
-    // end, inside a file of the task's size.
-    auto field = FindField(header_, "Content-Range");
-    auto range = field ? ParseContentRange(*field) : std::nullopt;
-    if (!range || range->first != position || (range->total >= 0 && range->total != total_))
-      return Fail(FormatLine(msg::kWrongRange, field ? std::string(*field).c_str() : ""));
-    streamPos_ = position;
-    return Outcome::kOk;
-  }
-
   void CloseResponse() override {
     socket_.Close();
-    task_.DropStream(number_);
+    File().LeaveStream(number_);
+  }
+
+  // Connects, sends the request with the extra line and reads the answer's
+  // header.
+  Outcome Exchange(const std::string& extraLine, bool first) {
+    Outcome o = Connect(first);
+    if (o == Outcome::kOk) o = SendRequest(extraLine);
+    if (o == Outcome::kOk) o = ReadHeader();
+    return o;
   }
 
   Outcome SendRequest(const std::string& extraLine) {
@@ -216,19 +207,11 @@ class HttpConnection final : public ConnectionBase {
     parts.extraLine = extraLine;
     parts.viaProxy = route_.viaProxy;
     // A redirection or cookie chosen by the server may make the request too
-    // long; it is refused whole, never cut.
+    // long or carry line breaks; it is refused whole, never cut.
     auto request = BuildGetRequest(parts);
-    if (!request) {
-      end_ = ConnectionEnd::kGaveUp;  // the same request would be refused again
-      return Fail(msg::kBadRedirect);
-    }
+    if (!request) return Fail(msg::kBadRedirect);
     Log(kLogRequest, *request);
-    auto status = socket_.Send(request->data(), request->size(), std::max<std::int32_t>(param_.sendTimeoutMs, 1),
-                               task_.StopRequested());
-    if (status == platform::NetStatus::kOk) return Outcome::kOk;
-    if (status == platform::NetStatus::kStopped) return Outcome::kStopped;
-    Log(kLogError, msg::kSendRequestFailed);
-    return Outcome::kRetry;
+    return Send(socket_, *request, msg::kSendRequestFailed);
   }
 
   Outcome ReadHeader() {
@@ -238,12 +221,8 @@ class HttpConnection final : public ConnectionBase {
       std::size_t got = 0;
       auto status = socket_.Receive(piece, sizeof piece, receiveTimeoutMs_, task_.StopRequested(), got);
       if (status == platform::NetStatus::kStopped) return Outcome::kStopped;
-      if (status == platform::NetStatus::kClosed) {
-        Log(kLogError, msg::kReceiveFailed);
-        return Outcome::kRetry;
-      }
       if (status != platform::NetStatus::kOk) {
-        Log(kLogError, ReceiveFailureText(status));
+        Log(kLogError, ReceiveFailureText(status, socket_));
         return Outcome::kRetry;
       }
       data.append(piece, got);
@@ -263,8 +242,8 @@ class HttpConnection final : public ConnectionBase {
 
 }  // namespace
 
-ConnectionEnd RunHttpConnection(Task& task, std::int32_t number, std::int32_t block) {
-  return HttpConnection(task, number, block).Run();
+std::unique_ptr<Connection> MakeHttpConnection(Task& task, std::int32_t number, std::int32_t block) {
+  return std::make_unique<HttpConnection>(task, number, block);
 }
 
 }  // namespace tavrel::download

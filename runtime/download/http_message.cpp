@@ -37,6 +37,8 @@ std::string TextBeforeLastSlash(std::string_view address) {
 }
 
 std::optional<std::string> BuildGetRequest(const RequestParts& parts) {
+  for (std::string_view part : {parts.hostPart, parts.target, parts.referer, parts.extraLine})
+    if (part.find_first_of("\r\n") != std::string_view::npos) return std::nullopt;
   std::string target = EncodeSpaces(parts.target);
   if (target.size() > kMaxRequestBytes) return std::nullopt;
   std::string r;
@@ -110,6 +112,11 @@ int StatusCode(std::string_view header) {
   }
   if (header.size() > 12 && header[12] >= '0' && header[12] <= '9') return -1;
   return code;
+}
+
+bool HasTransferCoding(std::string_view header) {
+  auto coding = FindField(header, "Transfer-Encoding");
+  return coding && !EqualsIgnoringCase(*coding, "identity");
 }
 
 std::optional<std::string_view> FindField(std::string_view header, std::string_view name) {

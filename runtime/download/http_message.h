@@ -26,7 +26,8 @@ struct RequestParts {
 };
 
 // Spaces in the request target become %20; nothing when the request (or its
-// target) would be longer than kMaxRequestBytes.
+// target) would be longer than kMaxRequestBytes, or when a part holds a CR or
+// LF, which would end its line and start another.
 std::optional<std::string> BuildGetRequest(const RequestParts& parts);
 
 std::string EncodeSpaces(std::string_view text);
@@ -47,6 +48,10 @@ HeaderScan ScanResponseHeader(std::string_view received);
 
 // The three digits after the protocol name and a space; -1 when malformed.
 int StatusCode(std::string_view header);
+
+// Whether the body is framed by a transfer coding (chunked and the like)
+// rather than sent as it is.
+bool HasTransferCoding(std::string_view header);
 
 // The value of the first field of this name, whatever its letter case, with
 // the blanks after the colon and at the end of the line removed.

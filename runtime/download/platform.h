@@ -63,6 +63,9 @@ struct Endpoint {
 
 // Numeric addresses are used as they are. Empty when nothing was found.
 std::vector<Endpoint> Resolve(const std::string& host, std::uint16_t port);
+// A numeric address's endpoints, found without asking any server; empty for
+// a name.
+std::vector<Endpoint> NumericEndpoints(const std::string& host, std::uint16_t port);
 
 using StopFlag = std::atomic<bool>;
 

@@ -42,16 +42,31 @@ inline ::testing::AssertionResult SameBytes(const std::optional<std::string>& ac
                                        << "; first difference at " << at;
 }
 
+// The service's retry pause and limit for one test, as it was afterwards.
+class ScopedRetrySettings {
+ public:
+  explicit ScopedRetrySettings(std::int32_t delayMs, std::int32_t limit = RetryLimit())
+      : delayMs_(RetryDelayMs()), limit_(RetryLimit()) {
+    SetRetryDelayMs(delayMs);
+    SetRetryLimit(limit);
+  }
+  ~ScopedRetrySettings() {
+    SetRetryDelayMs(delayMs_);
+    SetRetryLimit(limit_);
+  }
+  ScopedRetrySettings(const ScopedRetrySettings&) = delete;
+  ScopedRetrySettings& operator=(const ScopedRetrySettings&) = delete;
+
+ private:
+  std::int32_t delayMs_, limit_;
+};
+
 class HttpDownload : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SetRetryDelayMs(20);
-    folder_ = FreshTestFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-  }
+  void SetUp() override { folder_ = FreshTestFolder(::testing::UnitTest::GetInstance()->current_test_info()->name()); }
   void TearDown() override {
     StopDownload(download_);
     EXPECT_TRUE(WaitUntilIdle(download_, 10000));
-    SetRetryDelayMs(5000);
   }
 
   TaskParam Param(const std::string& url, const std::string& localPath, std::int32_t connections = 5) {
@@ -103,6 +118,7 @@ class HttpDownload : public ::testing::Test {
     EXPECT_EQ(recorder_.Codes().back(), kTaskEnded);
   }
 
+  ScopedRetrySettings retries_{20};
   DownloadRecorder recorder_;  // outlives the download, whose routines use it
   Download download_;
   std::string folder_;

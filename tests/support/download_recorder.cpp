@@ -14,25 +14,43 @@ void DownloadRecorder::Attach(download::TaskParam& param, download::Download* do
       ByteSet snapshot;
       if (download::GetTaskSnapshot(*download, snapshot)) done = download::SnapshotValue(*download, snapshot, 2);
     }
-    std::lock_guard guard(lock_);
-    events_.push_back({code, connection, v3, v4});
-    if (done > snapshotDone_) snapshotDone_ = done;
-    if (code == download::kTaskEnded) {
-      endedValue_ = v3;
-      ended_.notify_all();
+    {
+      std::lock_guard guard(lock_);
+      events_.push_back({code, connection, v3, v4});
+      if (done > snapshotDone_) snapshotDone_ = done;
+      if (code == download::kTaskEnded) endedValue_ = v3;
     }
+    changed_.notify_all();
     return answer;
   };
   param.logRoutine = [this](std::int32_t connection, const Text& time, const Text& text, std::int32_t level,
                             download::TaskRef) {
-    std::lock_guard guard(lock_);
-    logs_.push_back({connection, time, text, level});
+    {
+      std::lock_guard guard(lock_);
+      logs_.push_back({connection, time, text, level});
+    }
+    changed_.notify_all();
   };
 }
 
 bool DownloadRecorder::WaitForEnd(int timeoutMs) {
   std::unique_lock lock(lock_);
-  return ended_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return endedValue_.has_value(); });
+  return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return endedValue_.has_value(); });
+}
+
+bool DownloadRecorder::WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
+  // The condition reads the recorder through its own locked accessors.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  std::unique_lock lock(lock_);
+  while (true) {
+    lock.unlock();
+    if (condition()) return true;
+    lock.lock();
+    if (changed_.wait_until(lock, deadline) == std::cv_status::timeout) {
+      lock.unlock();
+      return condition();
+    }
+  }
 }
 
 std::vector<RecordedEvent> DownloadRecorder::Events() const {

@@ -34,6 +34,9 @@ class DownloadRecorder {
 
   // Waits for kTaskEnded.
   bool WaitForEnd(int timeoutMs);
+  // Waits until the condition (asked again after each event and log line)
+  // holds.
+  bool WaitUntil(const std::function<bool()>& condition, int timeoutMs);
 
   std::vector<RecordedEvent> Events() const;
   std::vector<std::int32_t> Codes() const;
@@ -50,7 +53,7 @@ class DownloadRecorder {
 
  private:
   mutable std::mutex lock_;
-  std::condition_variable ended_;
+  std::condition_variable changed_;  // an event or a log line was recorded
   std::vector<RecordedEvent> events_;
   std::vector<RecordedLog> logs_;
   std::optional<std::int32_t> endedValue_;

@@ -74,6 +74,11 @@ void ServerConnection::WaitForClientClose(int timeoutMs) {
   }
 }
 
+void ServerConnection::Abort() {
+  sock::Abort(socket_);
+  socket_ = sock::kInvalid;
+}
+
 LoopbackHttpServer::LoopbackHttpServer(Handler handler) : handler_(std::move(handler)) {
   listener_ = sock::ListenLoopback(port_);
   if (listener_ != sock::kInvalid) acceptor_ = std::thread(&LoopbackHttpServer::AcceptLoop, this);
@@ -146,6 +151,7 @@ void LoopbackHttpServer::Serve(sock::Handle s) {
     }
     ServerConnection connection(s, stopping_);
     handler_(request, connection);
+    if (connection.Aborted()) return;
   }
   // Close gracefully: bytes the client sent that nobody read would turn the
   // close into a reset and could cost the client the answer's tail.

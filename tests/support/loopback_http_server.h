@@ -39,6 +39,9 @@ class ServerConnection {
   void Pause(int ms);
   // Waits until the client closes its side (or the time runs out).
   void WaitForClientClose(int timeoutMs);
+  // Resets the connection: the client's next receive fails.
+  void Abort();
+  bool Aborted() const { return socket_ == sock::kInvalid; }
 
  private:
   sock::Handle socket_;

@@ -19,5 +19,7 @@ long Receive(Handle s, char* data, std::size_t size, int timeoutMs);
 bool SendAll(Handle s, const char* data, std::size_t size);
 void ShutdownWrite(Handle s);
 void Close(Handle s);
+// Closes with a reset: the peer's next receive fails.
+void Abort(Handle s);
 
 }  // namespace tavrel::testing::sock

@@ -49,13 +49,12 @@ NetStatus WaitFor(int fd, short events, std::int32_t timeoutMs, const StopFlag& 
   }
 }
 
-}  // namespace
-
-std::vector<Endpoint> Resolve(const std::string& host, std::uint16_t port) {
+std::vector<Endpoint> Lookup(const std::string& host, std::uint16_t port, int flags) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_protocol = IPPROTO_TCP;
+  hints.ai_flags = flags;
   addrinfo* list = nullptr;
   std::string service = std::to_string(port);
   std::vector<Endpoint> out;
@@ -71,6 +70,14 @@ std::vector<Endpoint> Resolve(const std::string& host, std::uint16_t port) {
     return family(a) == AF_INET && family(b) != AF_INET;
   });
   return out;
+}
+
+}  // namespace
+
+std::vector<Endpoint> Resolve(const std::string& host, std::uint16_t port) { return Lookup(host, port, 0); }
+
+std::vector<Endpoint> NumericEndpoints(const std::string& host, std::uint16_t port) {
+  return Lookup(host, port, AI_NUMERICHOST);
 }
 
 void SocketTraits::Close(Handle h) noexcept { ::close(static_cast<int>(h)); }

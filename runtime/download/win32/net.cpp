@@ -69,15 +69,14 @@ NetStatus WaitFor(SOCKET s, Readiness what, std::int32_t timeoutMs, const StopFl
   }
 }
 
-}  // namespace
-
-std::vector<Endpoint> Resolve(const std::string& host, std::uint16_t port) {
+std::vector<Endpoint> Lookup(const std::string& host, std::uint16_t port, int flags) {
   std::vector<Endpoint> out;
   if (!StartWinsock()) return out;
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_protocol = IPPROTO_TCP;
+  hints.ai_flags = flags;
   addrinfo* list = nullptr;
   std::string service = std::to_string(port);
   if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0) return out;
@@ -91,6 +90,14 @@ std::vector<Endpoint> Resolve(const std::string& host, std::uint16_t port) {
     return family(a) == AF_INET && family(b) != AF_INET;
   });
   return out;
+}
+
+}  // namespace
+
+std::vector<Endpoint> Resolve(const std::string& host, std::uint16_t port) { return Lookup(host, port, 0); }
+
+std::vector<Endpoint> NumericEndpoints(const std::string& host, std::uint16_t port) {
+  return Lookup(host, port, AI_NUMERICHOST);
 }
 
 void SocketTraits::Close(Handle h) noexcept { ::closesocket(Native(h)); }

@@ -95,4 +95,10 @@ void Close(Handle s) {
   if (s != kInvalid) ::close(static_cast<int>(s));
 }
 
+void Abort(Handle s) {
+  linger off{1, 0};
+  ::setsockopt(static_cast<int>(s), SOL_SOCKET, SO_LINGER, &off, sizeof off);
+  Close(s);
+}
+
 }  // namespace tavrel::testing::sock

@@ -96,4 +96,10 @@ void Close(Handle s) {
   if (s != kInvalid) ::closesocket(static_cast<SOCKET>(s));
 }
 
+void Abort(Handle s) {
+  linger off{1, 0};
+  ::setsockopt(static_cast<SOCKET>(s), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&off), sizeof off);
+  Close(s);
+}
+
 }  // namespace tavrel::testing::sock

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -12,6 +13,7 @@
 #include "app/headless/headless_window.h"
 #include "app/main_window_ids.h"
 #include "runtime/system.h"
+#include "tests/support/download_fixture.h"
 #include "tests/support/fake_system_facts.h"
 #include "tests/support/loopback_http_server.h"
 
@@ -58,7 +60,6 @@ class InstallerDownloadTest : public ::testing::Test {
     shell = std::make_unique<RecordingShell>(runDir);
     InstallShellHost(shell.get());
     InstallSystemFactsApi(&facts);
-    download::SetRetryDelayMs(20);
     CreateProgramState();
     window.Install();
     window.Create(false);
@@ -110,6 +111,7 @@ class InstallerDownloadTest : public ::testing::Test {
     EXPECT_FALSE(std::filesystem::exists(file));
   }
 
+  testing::ScopedRetrySettings retries{20};
   testing::FakeSystemFacts facts = testing::FakeSystemFacts::Windows64();
   Text runDir;
   std::unique_ptr<RecordingShell> shell;
@@ -285,14 +287,51 @@ TEST_F(InstallerDownloadTest, ProgramEndDuringADownloadRemovesThePartialFile) {
   Serve([&](const HttpRequest& r, ServerConnection& conn) {
     auto reply = testing::ReplyFor(content, r);
     conn.Send(reply.head);
-    conn.SendPaced(reply.body, 10000, 50);
+    // Block 0 comes whole; the others stall, so the download cannot finish.
+    if (r.index == 0) conn.Send(std::string_view(reply.body).substr(0, 80000));
+    conn.WaitForClientClose(20000);
   });
   window.SelectItem(ctl::kReleaseBox, 0);
   window.Click(ctl::kInstallButton);
-  for (int i = 0; i < 200 && DownloadPercent() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int i = 0; i < 1000 && DownloadPercent() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_EQ(DownloadPercent(), 20);
   ReleaseProgramState(0);
   EXPECT_FALSE(std::filesystem::exists(Local("jdk-8u271-windows-x64.exe")));
   EXPECT_TRUE(shell->Started().empty());
+}
+
+// The end of the program does not wait for a FileExists box the user has
+// not closed; when it closes later, the routine finds its state intact.
+TEST_F(InstallerDownloadTest, ProgramEndDoesNotWaitForAnOpenFileExistsBox) {
+  std::filesystem::create_directory(runDir + kSep + "download");
+  { std::ofstream(Local("jdk-11.0.9_windows-x64_bin.exe")) << "already here"; }
+  std::mutex lock;
+  std::condition_variable changed;
+  bool open = false, closed = false, answered = false;
+  window.AnswerMessageBoxesWith([&](const headless::MessageBoxCall&) {
+    std::unique_lock guard(lock);
+    open = true;
+    changed.notify_all();
+    changed.wait(guard, [&] { return closed; });
+    answered = true;
+    changed.notify_all();
+    return 1;
+  });
+  const std::string content = testing::TestContent(100000, 5);
+  Serve([&](const HttpRequest& r, ServerConnection& conn) { testing::ServeContent(content, r, conn); });
+  window.SelectItem(ctl::kReleaseBox, 1);
+  window.Click(ctl::kInstallButton);
+  {
+    std::unique_lock guard(lock);
+    ASSERT_TRUE(changed.wait_for(guard, std::chrono::seconds(20), [&] { return open; }));
+  }
+  ReleaseProgramState(0);  // returns with the box still open
+  std::unique_lock guard(lock);
+  closed = true;
+  changed.notify_all();
+  // The routine answers into the state kept for it; the task ends on its own.
+  ASSERT_TRUE(changed.wait_for(guard, std::chrono::seconds(20), [&] { return answered; }));
+  EXPECT_EQ(testing::ReadWholeFile(Local("jdk-11.0.9_windows-x64_bin.exe")), std::optional<std::string>("already here"));
 }
 
 }  // namespace

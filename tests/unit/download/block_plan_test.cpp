@@ -29,8 +29,10 @@ TEST(BlockPlan, CountsAndSizes) {
       {20479, 5, 1, 20479, 20479},      {20480, 5, 5, 4096, 4096},       {4095, 5, 1, 4095, 4095},
       {0, 5, 1, 0, 0},                  {1000000, 1, 1, 1000000, 1000000}, {1000000, 0, 1, 1000000, 1000000},
       {1000000, -3, 1, 1000000, 1000000},
-      // Never a block shorter than 4096 bytes, however many connections.
-      {40960, 100, 10, 4096, 4096},     {2147483647, 5, 5, 429496729, 429496731},
+      // As many blocks as connections from 20480 bytes on; a count no
+      // machine could run stays bounded.
+      {40960, 100, 100, 409, 469},      {2147483647, 5, 5, 429496729, 429496731},
+      {2147483647, 2147483647, kMaxBlocks, 2097151, 2097151 + 1023},
   };
   for (const auto& r : rows) {
     BlockPlan plan(r.total, r.connections);
@@ -79,8 +81,12 @@ TEST(BlockPlan, SplittingTakesTheSecondHalfOfTheLargestRest) {
     std::int32_t done0;  // bytes stored in block 0 of a one-connection plan
     bool splits;
     std::int32_t keptLength = 0, newStart = 0, newLength = 0;
+    std::int32_t reserved = 0;  // received by block 0's connection, not stored yet
   };
   const Row rows[] = {
+      // Bytes its connection holds stay with the block; the rest is halved.
+      {1000000, 0, true, 602400, 602400, 397600, 204800},
+      {100000, 0, false, 0, 0, 0, 60000},
       {1000000, 0, true, 500000, 500000, 500000},
       {1000001, 1, true, 500001, 500001, 500000},
       {100000, 59040, true, 79520, 79520, 20480},   // 40960 left: exactly enough
@@ -91,6 +97,7 @@ TEST(BlockPlan, SplittingTakesTheSecondHalfOfTheLargestRest) {
     BlockPlan plan(r.total, 1);
     plan.TakeUnworked(1, 1);
     plan.AddDone(0, r.done0);
+    EXPECT_EQ(plan.Reserve(0, 0, r.reserved), r.reserved);
     std::int32_t index = plan.SplitLargest(2, 2);
     ASSERT_EQ(index != BlockPlan::kNone, r.splits) << r.total << "/" << r.done0;
     if (!r.splits) continue;
