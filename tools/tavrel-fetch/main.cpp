@@ -4,9 +4,6 @@
 // name for the file is used) with the download service, shows progress when
 // stderr is a terminal, prints the service's error lines to stderr, and
 // exits 0 only when every byte was stored.
-#include <signal.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -27,7 +24,7 @@ using namespace tavrel::download;
 
 std::atomic<bool> g_interrupted{false};
 
-void OnInterrupt(int) { g_interrupted = true; }
+void Interrupted(int) { g_interrupted = true; }
 
 int Usage() {
   std::fprintf(stderr, "usage: tavrel-fetch [--connections N] URL FILE\n");
@@ -80,21 +77,18 @@ int main(int argc, char** argv) {
   };
   param.logRoutine = [](std::int32_t connection, const Text& time, const Text& message, std::int32_t level, TaskRef) {
     if (level != kLogError) return;
-    std::fprintf(stderr, "\r\033[K[%d] %s %s\n", connection, fetch::GbkToUtf8(time).c_str(),
-                 fetch::GbkToUtf8(message).c_str());
+    std::fprintf(stderr, "\r\033[K[%d] %s %s\n", connection, fetch::TerminalText(time).c_str(),
+                 fetch::TerminalText(message).c_str());
   };
 
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  fetch::OnInterrupt(&Interrupted);
 
   Download download;
   if (!StartDownload(download, param)) {
     std::fprintf(stderr, "tavrel-fetch: cannot start: %s\n", param.url.c_str());
     return 1;
   }
-  const bool showProgress = isatty(STDERR_FILENO);
+  const bool showProgress = fetch::ErrorsGoToTerminal();
   auto started = std::chrono::steady_clock::now();
   bool stopped = false;
   {
