@@ -173,6 +173,8 @@ std::optional<ContentRange> ParseContentRange(std::string_view value) {
     auto first = LeadingNumber(span.substr(0, dash));
     auto last = LeadingNumber(span.substr(dash + 1));
     if (!first || !last || *first < 0 || *last < *first) return std::nullopt;
+    // The last byte lies inside the file; a range beyond it names no part of it.
+    if (range.total >= 0 && *last >= range.total) return std::nullopt;
     range.first = *first;
     range.last = *last;
   }

@@ -167,6 +167,7 @@ TEST(Numbers, LengthsAndRanges) {
       {"bytes */10", true, -1, -1, 10},          {"bytes 9-0/10", false},
       {"bytes 0-9", false},                      {"items 0-9/10", false},
       {"bytes=0-9/10", false},                   {"", false},
+      {"bytes 0-1000/1000", false},              {"bytes 5-9/0", false},  // last byte beyond the file
   };
   for (const auto& r : ranges) {
     auto range = ParseContentRange(r.value);
