@@ -1,7 +1,9 @@
 #include "runtime/file_version.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 
 #include "runtime/text.h"
 
@@ -25,7 +27,31 @@ Text Limited(const Text& value) {
   return value.substr(0, end);
 }
 
+// Bytes from value to the end of the resource; nullopt when value lies
+// outside it. Addresses are compared as numbers: value may point anywhere.
+std::optional<std::size_t> BytesLeftAt(const ByteSet& resource, const void* value) {
+  const auto begin = reinterpret_cast<std::uintptr_t>(resource.data());
+  const auto at = reinterpret_cast<std::uintptr_t>(value);
+  if (value == nullptr || resource.empty() || at < begin || at >= begin + resource.size()) return std::nullopt;
+  return resource.size() - (at - begin);
+}
+
 }  // namespace
+
+std::vector<std::uint32_t> TranslationEntries(const ByteSet& resource, const void* value, std::size_t length) {
+  const auto left = BytesLeftAt(resource, value);
+  if (!left) return {};
+  std::vector<std::uint32_t> entries(std::min(length, *left) / 4);
+  if (!entries.empty()) std::memcpy(entries.data(), value, entries.size() * 4);
+  return entries;
+}
+
+std::optional<Text> ResourceText(const ByteSet& resource, const void* value) {
+  const auto left = BytesLeftAt(resource, value);
+  if (!left) return std::nullopt;
+  const auto* begin = static_cast<const char*>(value);
+  return Text(begin, strnlen(begin, *left));
+}
 
 VersionResourceApi& CurrentVersionResourceApi() {
   VersionResourceApi* api = g_installed.load();

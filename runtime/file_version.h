@@ -47,6 +47,15 @@ class VersionResourceApi {
   virtual Text LanguageName(std::uint32_t languageId) = 0;
 };
 
+// What the system's query found in a loaded resource, kept within the
+// resource: a malformed resource may claim more than it holds.
+// The entries of a translation table at value, claimed to be length bytes
+// long; none when value lies outside the resource.
+std::vector<std::uint32_t> TranslationEntries(const ByteSet& resource, const void* value, std::size_t length);
+// The string at value, up to its terminating zero or the resource's end;
+// nullopt when value lies outside the resource.
+std::optional<Text> ResourceText(const ByteSet& resource, const void* value);
+
 VersionResourceApi& CurrentVersionResourceApi();
 void InstallVersionResourceApi(VersionResourceApi* api);  // nullptr restores the platform's
 

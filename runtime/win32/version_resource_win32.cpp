@@ -22,23 +22,16 @@ class SystemVersionResources final : public VersionResourceApi {
   std::optional<Text> QueryText(const ByteSet& resource, const Text& key) override {
     void* value = nullptr;
     UINT length = 0;
-    if (!VerQueryValueA(resource.data(), key.c_str(), &value, &length) || value == nullptr) return std::nullopt;
-    // The value lies inside the resource buffer; never read past its end.
-    const auto* begin = static_cast<const char*>(value);
-    const auto* limit = reinterpret_cast<const char*>(resource.data() + resource.size());
-    if (begin < reinterpret_cast<const char*>(resource.data()) || begin >= limit) return std::nullopt;
-    return Text(begin, strnlen(begin, static_cast<std::size_t>(limit - begin)));
+    if (!VerQueryValueA(resource.data(), key.c_str(), &value, &length)) return std::nullopt;
+    return ResourceText(resource, value);
   }
 
   std::vector<std::uint32_t> QueryTranslations(const ByteSet& resource) override {
     void* value = nullptr;
     UINT length = 0;
-    if (!VerQueryValueA(resource.data(), "\\VarFileInfo\\Translation", &value, &length) || value == nullptr) {
-      return {};
-    }
-    std::vector<std::uint32_t> entries(length / 4);
-    if (!entries.empty()) std::memcpy(entries.data(), value, entries.size() * 4);
-    return entries;
+    if (!VerQueryValueA(resource.data(), "\\VarFileInfo\\Translation", &value, &length)) return {};
+    // The length is the resource's own claim; only what it holds is read.
+    return TranslationEntries(resource, value, length);
   }
 
   Text LanguageName(std::uint32_t languageId) override {
