@@ -119,5 +119,28 @@ TEST(TranslationCode, FourHexDigitsEachInLowerCase) {
   for (const auto& [entry, code] : rows) EXPECT_EQ(TranslationCode(entry), code);
 }
 
+// What the system's query points at is read only as far as the resource goes.
+TEST(ResourceBounds, TranslationsAndTextsStayInsideTheResource) {
+  const ByteSet resource{0x04, 0x08, 0xb0, 0x04, 0x09, 0x04, 'v', '1', 0, 'x', 'y'};
+  const std::uint8_t* at = resource.data();
+  struct Row {
+    const void* value;
+    std::size_t claimed;
+    std::vector<std::uint32_t> entries;
+  };
+  const Row rows[] = {
+      {at, 4, {0x04b00804}},
+      {at, 0x4000, {0x04b00804, 0x31760409}},  // claims more than the resource holds
+      {at + 8, 8, {}},                         // fewer than 4 bytes left
+      {at + resource.size(), 4, {}},           // just past the end
+      {nullptr, 4, {}},
+  };
+  for (const auto& r : rows) EXPECT_EQ(TranslationEntries(resource, r.value, r.claimed), r.entries) << r.claimed;
+
+  const std::pair<const void*, std::optional<Text>> texts[] = {
+      {at + 6, Text("v1")}, {at + 9, Text("xy")}, {at + resource.size(), std::nullopt}, {nullptr, std::nullopt}};
+  for (const auto& [value, text] : texts) EXPECT_EQ(ResourceText(resource, value), text);
+}
+
 }  // namespace
 }  // namespace tavrel

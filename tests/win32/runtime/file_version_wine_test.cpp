@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
 #include "runtime/file_version.h"
 #include "tests/support/test_paths.h"
 #include "tests/support/win32/version_resource_builder.h"
@@ -127,6 +130,25 @@ TEST(ReadFileVersionInfoOnWindows, NoResourceOrNoFile) {
   EXPECT_EQ(ReadFileVersionInfo(bare + ".missing", info), 0);
   EXPECT_EQ(ReadFileVersionInfo("", info), 0);
   DeleteFileA(bare.c_str());
+}
+
+// A resource whose translation table claims more bytes than the resource
+// holds: the reader takes the entries that are there and reads nothing beyond.
+TEST(ReadFileVersionInfoOnWindows, TranslationTableLongerThanTheResource) {
+  VersionResourceSpec spec;
+  spec.translations = {0x04b00804};
+  ByteSet resource = testing::BuildVersionResource(spec);
+  const std::u16string key = u"Translation";
+  const auto* keyBytes = reinterpret_cast<const std::uint8_t*>(key.data());
+  const auto at = std::search(resource.begin(), resource.end(), keyBytes, keyBytes + key.size() * 2);
+  ASSERT_NE(at, resource.end());
+  const std::size_t valueLength = static_cast<std::size_t>(at - resource.begin()) - 4;  // wLength, wValueLength, wType
+  resource[valueLength] = 0x00;
+  resource[valueLength + 1] = 0x40;  // 16 KiB
+  const std::vector<std::uint32_t> entries = platform::DefaultVersionResourceApi().QueryTranslations(resource);
+  ASSERT_FALSE(entries.empty());
+  EXPECT_EQ(entries.front(), 0x04b00804u);
+  EXPECT_LE(entries.size() * 4, resource.size());
 }
 
 }  // namespace
