@@ -46,11 +46,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // the result is split again; the item boundaries hold for sound texts.
   if (!AllWalkWhole(offered) || !AllWalkWhole(kept) || !AllWalkWhole(result)) return 0;
 
+  const Array<Text> offeredList(offered), keptList(kept);
   std::set<Text> seen;
   for (const Text& item : result) {
     FUZZ_CHECK(seen.insert(item).second);
     FUZZ_CHECK(TextRight(item, 8) != "=deleted");
-    FUZZ_CHECK(IndexOfText(Array<Text>(offered), item) != -1 || IndexOfText(Array<Text>(kept), item) != -1);
+    FUZZ_CHECK(IndexOfText(offeredList, item) != -1 || IndexOfText(keptList, item) != -1);
   }
   for (const Text& item : offered)
     if (!item.empty() && TextRight(item, 8) != "=deleted") FUZZ_CHECK(seen.count(item) == 1);
@@ -59,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::set<Text> names;
   for (const Text& item : kept) {
     const Text name = CookieName(item);
-    if (HasCookieNamed(Array<Text>(offered), name) || !names.insert(name).second) continue;
+    if (HasCookieNamed(offeredList, name) || !names.insert(name).second) continue;
     if (!item.empty() && TextRight(item, 8) != "=deleted") FUZZ_CHECK(seen.count(item) == 1);
   }
   return 0;
