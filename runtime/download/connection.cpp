@@ -16,7 +16,7 @@
 namespace tavrel::download {
 namespace {
 
-// MMS and RTSP addresses are recognised but not fetched: the task ends at
+// An address whose protocol cannot do what the mode asks: the task ends at
 // once, visibly.
 class UnsupportedConnection final : public Connection {
  public:
@@ -24,7 +24,8 @@ class UnsupportedConnection final : public Connection {
 
  private:
   ConnectionEnd RunFirst() override {
-    Fail(FormatLine(msg::kUnsupportedProtocol, param_.url.c_str()));
+    bool upload = (param_.mode & kModeUpload) != 0;
+    Fail(FormatLine(upload ? msg::kUnsupportedUpload : msg::kUnsupportedProtocol, param_.url.c_str()));
     return ConnectionEnd::kFailed;
   }
   Outcome RequestBlock() override { return Outcome::kFailed; }
@@ -36,6 +37,13 @@ std::int32_t BufferBytes(std::int32_t readChunk) { return std::clamp(readChunk, 
 
 ConnectionEnd RunConnection(Task& task, std::int32_t number, std::int32_t block) {
   std::unique_ptr<Connection> connection;
+  if (task.Param().mode & kModeUpload) {
+    if (task.StartUrl().scheme == Scheme::kFtp)
+      connection = MakeFtpUploadConnection(task, number, block);
+    else
+      connection = std::make_unique<UnsupportedConnection>(task, number, block);
+    return connection->Run();
+  }
   switch (task.StartUrl().scheme) {
     case Scheme::kHttp:
       connection = MakeHttpConnection(task, number, block);

@@ -81,6 +81,7 @@ class Connection {
   ConnectionEnd BeginTransfer(const std::string& serverName, bool wholeStream, std::int32_t connections,
                               bool haveData);
   Transfer& File();
+  void Announce(std::int32_t code);
 
   Task& task_;
   const TaskParam& param_;
@@ -94,6 +95,9 @@ class Connection {
   std::int64_t bodyLeft_ = -1;  // -1: until the server closes
   std::int32_t streamPos_ = 0;  // the file offset of the next data byte
   std::int32_t receiveTimeoutMs_ = 0;
+  std::vector<std::uint8_t> buffer_;
+  std::int32_t chunk_ = kBufferBytes;  // the most one receive asks for
+  bool paced_ = false;                 // each round of chunk_ lasts a second
 
  private:
   enum class BodyEnd { kBlockComplete, kClosedWithData, kRetry, kStopped, kLost };
@@ -101,7 +105,6 @@ class Connection {
   ConnectionEnd RunBlocks(bool haveResponse, bool announced);
   std::optional<ConnectionEnd> Retry();
   bool StillMine();
-  void Announce(std::int32_t code);
   // Over a whole-file answer: on into the block whose bytes come next.
   bool ContinueStream(BodyEnd& end);
   Outcome PrepareFile(const std::string& serverName, std::string& path, platform::MappedFile& file);
@@ -113,11 +116,8 @@ class Connection {
   void Take(const std::uint8_t* data, std::int32_t n);
   void Flush();
 
-  std::vector<std::uint8_t> buffer_;
   std::int32_t fill_ = 0;
   std::vector<std::int32_t> pending_;  // DataReceived counts not yet queued
-  std::int32_t chunk_ = kBufferBytes;
-  bool paced_ = false;
   bool lostBlock_ = false;
   int retries_ = 0;
 };
@@ -128,5 +128,6 @@ ConnectionEnd RunConnection(Task& task, std::int32_t number, std::int32_t block)
 
 std::unique_ptr<Connection> MakeHttpConnection(Task& task, std::int32_t number, std::int32_t block);
 std::unique_ptr<Connection> MakeFtpConnection(Task& task, std::int32_t number, std::int32_t block);
+std::unique_ptr<Connection> MakeFtpUploadConnection(Task& task, std::int32_t number, std::int32_t block);
 
 }  // namespace tavrel::download

@@ -38,6 +38,8 @@ inline constexpr char kUnsupportedProtocol[] = "暂时不支持此协议的下�
 inline constexpr char kFtpLoginFailed[] = "登录FTP服务器失败, 返回号[%d]";
 inline constexpr char kFtpCommandFailed[] = "FTP命令失败 [%s], 返回号[%d]";
 inline constexpr char kFtpDataFailed[] = "建立FTP数据连接失败";
+inline constexpr char kUnsupportedUpload[] = "暂时不支持此协议的上传 [%s]";
+inline constexpr char kUploadSourceFailed[] = "打开要上传的本地文件错误 [%s]";
 inline constexpr char kFtpLineBreak[] = "FTP用户名、密码或路径中含有回车或换行符, 拒绝发送";
 
 // Socket and receive failures.

@@ -1,0 +1,125 @@
+// FTP uploads against a real FTP server (vsftpd) on loopback.
+#ifndef _WIN32
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "runtime/download/messages.h"
+#include "tests/support/download_fixture.h"
+#include "tests/support/vsftpd_server.h"
+
+namespace tavrel::download {
+namespace {
+
+using testing::TestContent;
+
+std::uintmax_t FileSizeOr0(const std::string& path) {
+  std::error_code error;
+  auto size = std::filesystem::file_size(path, error);
+  return error ? 0 : size;
+}
+
+using testing::VsftpdServer;
+
+class FtpUpload : public testing::HttpDownload {
+ protected:
+  // vsftpd serves a root only its owner may write to; uploads go to up/,
+  // which the anonymous user may write to.
+  std::string ServedRoot() {
+    namespace fs = std::filesystem;
+    std::string root = testing::FreshTestFolder(std::string("served-") + Name());
+    fs::permissions(root, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+    fs::create_directory(root + "up");
+    fs::permissions(root + "up", fs::perms::all);
+    return root;
+  }
+  static std::string Name() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
+
+  TaskParam UploadParam(const std::string& url, const std::string& localPath) {
+    TaskParam p = Param(url, localPath, 5);
+    p.mode = kModeDownload | kModeUpload;
+    return p;
+  }
+};
+
+TEST_F(FtpUpload, SendsTheFileWholeOrAfterABreak) {
+  if (!testing::VsftpdAvailable()) GTEST_SKIP() << "vsftpd is not installed";
+  struct Row {
+    const char* name;
+    bool passive;
+    bool broken;  // the server's sessions are killed after the first bytes
+    const char* request;
+  };
+  const Row rows[] = {{"pasv", true, false, "STOR /up/pasv.bin"},
+                      {"port", false, false, "STOR /up/port.bin"},
+                      {"broken", true, true, "REST "}};
+  std::string root = ServedRoot();
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    VsftpdServer server(root, row.passive, true);
+    ASSERT_TRUE(server.Running());
+    testing::DownloadRecorder recorder;
+    Download download;
+    const std::string content = TestContent(300000, 29);
+    const std::string local = folder_ + row.name + ".local";
+    testing::WriteFile(local, content);
+    TaskParam p = UploadParam(server.Url(std::string("/up/") + row.name + ".bin"), local);
+    if (row.broken) p.speedLimit = 100000;  // a third of the file a second
+    recorder.Attach(p, &download);
+    ASSERT_TRUE(StartDownload(download, p));
+    if (row.broken) {
+      // The break comes once the server holds some of the file.
+      const std::string stored = root + "up/" + row.name + ".bin";
+      for (int i = 0; i < 1000 && FileSizeOr0(stored) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      ASSERT_GT(FileSizeOr0(stored), 0u) << recorder.LogText();
+      server.DropSessions();
+    }
+    ASSERT_TRUE(recorder.WaitForEnd(20000)) << recorder.LogText();
+    EXPECT_TRUE(testing::SameBytes(testing::ReadWholeFile(root + "up/" + row.name + ".bin"), content))
+        << recorder.LogText();
+    EXPECT_EQ(recorder.EndedValue(), 300000);
+    EXPECT_EQ(recorder.DataReceivedSum(), 300000);
+    EXPECT_EQ(recorder.Count(kWorkerFailed), 0);
+    bool requested = false;
+    for (const auto& l : recorder.Logs()) requested = requested || (l.level == kLogRequest && l.text.rfind(row.request, 0) == 0);
+    EXPECT_TRUE(requested) << recorder.LogText();
+    EXPECT_TRUE(WaitUntilIdle(download, 5000));
+  }
+}
+
+TEST_F(FtpUpload, RefusalsEndTheTaskVisibly) {
+  if (!testing::VsftpdAvailable()) GTEST_SKIP() << "vsftpd is not installed";
+  std::string root = ServedRoot();
+  VsftpdServer server(root, true, true);
+  ASSERT_TRUE(server.Running());
+  const std::string local = folder_ + "x.local";
+  testing::WriteFile(local, TestContent(5000, 3));
+  struct Row {
+    std::string url, localPath, log;
+  };
+  const Row rows[] = {
+      {server.Url("/none/x.bin"), local, FormatLine(msg::kFtpCommandFailed, "STOR", 553)},
+      {server.Url("/up/y.bin"), folder_ + "missing", FormatLine(msg::kUploadSourceFailed, (folder_ + "missing").c_str())},
+      {"http://127.0.0.1:9/up/x.bin", local, FormatLine(msg::kUnsupportedUpload, "http://127.0.0.1:9/up/x.bin")},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.url);
+    testing::DownloadRecorder recorder;
+    Download download;
+    TaskParam p = UploadParam(row.url, row.localPath);
+    recorder.Attach(p, &download);
+    ASSERT_TRUE(StartDownload(download, p));
+    ASSERT_TRUE(recorder.WaitForEnd(10000));
+    EXPECT_TRUE(recorder.HasLog(row.log, kLogError)) << recorder.LogText();
+    EXPECT_EQ(recorder.Count(kWorkerFailed), 1);
+    EXPECT_EQ(recorder.EndedValue(), 0);
+  }
+}
+
+}  // namespace
+}  // namespace tavrel::download
+#endif
