@@ -52,6 +52,8 @@ ConnectionEnd RunConnection(Task& task, std::int32_t number, std::int32_t block)
       connection = MakeFtpConnection(task, number, block);
       break;
     case Scheme::kMms:
+      connection = MakeMmsConnection(task, number, block);
+      break;
     case Scheme::kRtsp:
       connection = std::make_unique<UnsupportedConnection>(task, number, block);
       break;
@@ -292,6 +294,12 @@ Connection::Outcome Connection::Send(platform::Socket& socket, const std::string
   return Outcome::kRetry;
 }
 
+void Connection::SendParting(const std::string& bytes) {
+  static const platform::StopFlag kNever{false};
+  constexpr std::int32_t kPartingMs = 1000;
+  if (socket_.IsOpen()) socket_.Send(bytes.data(), bytes.size(), kPartingMs, kNever);
+}
+
 std::string Connection::ReceiveFailureText(platform::NetStatus status, const platform::Socket& socket) const {
   switch (status) {
     case platform::NetStatus::kTimeout:
@@ -311,6 +319,14 @@ std::string Connection::ReceiveFailureText(platform::NetStatus status, const pla
 
 Connection::Outcome Connection::PrepareFile(const std::string& serverName, std::string& path,
                                             platform::MappedFile& file) {
+  Outcome o = NameFile(serverName, path);
+  if (o != Outcome::kOk) return o;
+  file = platform::MappedFile::CreateNew(path, total_);
+  if (!file.IsOpen()) return Fail(msg::kCreateFileFailed);
+  return Outcome::kOk;
+}
+
+Connection::Outcome Connection::NameFile(const std::string& serverName, std::string& path) {
   path = param_.localPath;
   if (EndsWithSeparator(path, platform::IsPathLeadByte)) {
     auto safe = SafeFileName(serverName, platform::IsPathLeadByte);
@@ -345,8 +361,6 @@ Connection::Outcome Connection::PrepareFile(const std::string& serverName, std::
         return Outcome::kFailed;
     }
   }
-  file = platform::MappedFile::CreateNew(path, total_);
-  if (!file.IsOpen()) return Fail(msg::kCreateFileFailed);
   return Outcome::kOk;
 }
 

@@ -72,6 +72,9 @@ class Connection {
   Outcome Connect(bool first);
   // Sends every byte; on failure logs the socket's reason, then failureText.
   Outcome Send(platform::Socket& socket, const std::string& bytes, const char* failureText);
+  // A last word to the server (a stream's stop or close), sent even while
+  // the task stops; within a second, its failure unreported.
+  void SendParting(const std::string& bytes);
   // The log text of a failed receive.
   std::string ReceiveFailureText(platform::NetStatus status, const platform::Socket& socket) const;
   // Names and creates the file, plans the blocks, tells the task and the
@@ -82,6 +85,9 @@ class Connection {
                               bool haveData);
   Transfer& File();
   void Announce(std::int32_t code);
+  // The local file's name: the local path, or the server's name in the
+  // local folder, settled with the caller when that file exists.
+  Outcome NameFile(const std::string& serverName, std::string& path);
 
   Task& task_;
   const TaskParam& param_;
@@ -128,6 +134,7 @@ ConnectionEnd RunConnection(Task& task, std::int32_t number, std::int32_t block)
 
 std::unique_ptr<Connection> MakeHttpConnection(Task& task, std::int32_t number, std::int32_t block);
 std::unique_ptr<Connection> MakeFtpConnection(Task& task, std::int32_t number, std::int32_t block);
+std::unique_ptr<Connection> MakeMmsConnection(Task& task, std::int32_t number, std::int32_t block);
 std::unique_ptr<Connection> MakeFtpUploadConnection(Task& task, std::int32_t number, std::int32_t block);
 
 }  // namespace tavrel::download

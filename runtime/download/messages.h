@@ -40,6 +40,10 @@ inline constexpr char kFtpCommandFailed[] = "FTP命令失败 [%s], 返回号[%d]
 inline constexpr char kFtpDataFailed[] = "建立FTP数据连接失败";
 inline constexpr char kUnsupportedUpload[] = "暂时不支持此协议的上传 [%s]";
 inline constexpr char kUploadSourceFailed[] = "打开要上传的本地文件错误 [%s]";
+inline constexpr char kStreamRefused[] = "服务器拒绝请求 [%s], 返回号[%s]";
+inline constexpr char kStreamEndedEarly[] = "服务器提前结束了数据流";
+inline constexpr char kStreamMalformed[] = "服务器返回的数据无法识别";
+inline constexpr char kStreamWriteFailed[] = "写入文件错误";
 inline constexpr char kFtpLineBreak[] = "FTP用户名、密码或路径中含有回车或换行符, 拒绝发送";
 
 // Socket and receive failures.
