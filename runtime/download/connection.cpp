@@ -16,16 +16,15 @@
 namespace tavrel::download {
 namespace {
 
-// An address whose protocol cannot do what the mode asks: the task ends at
+// An upload to an address whose protocol cannot take one: the task ends at
 // once, visibly.
-class UnsupportedConnection final : public Connection {
+class UnsupportedUpload final : public Connection {
  public:
   using Connection::Connection;
 
  private:
   ConnectionEnd RunFirst() override {
-    bool upload = (param_.mode & kModeUpload) != 0;
-    Fail(FormatLine(upload ? msg::kUnsupportedUpload : msg::kUnsupportedProtocol, param_.url.c_str()));
+    Fail(FormatLine(msg::kUnsupportedUpload, param_.url.c_str()));
     return ConnectionEnd::kFailed;
   }
   Outcome RequestBlock() override { return Outcome::kFailed; }
@@ -41,7 +40,7 @@ ConnectionEnd RunConnection(Task& task, std::int32_t number, std::int32_t block)
     if (task.StartUrl().scheme == Scheme::kFtp)
       connection = MakeFtpUploadConnection(task, number, block);
     else
-      connection = std::make_unique<UnsupportedConnection>(task, number, block);
+      connection = std::make_unique<UnsupportedUpload>(task, number, block);
     return connection->Run();
   }
   switch (task.StartUrl().scheme) {
@@ -55,7 +54,7 @@ ConnectionEnd RunConnection(Task& task, std::int32_t number, std::int32_t block)
       connection = MakeMmsConnection(task, number, block);
       break;
     case Scheme::kRtsp:
-      connection = std::make_unique<UnsupportedConnection>(task, number, block);
+      connection = MakeRtspConnection(task, number, block);
       break;
   }
   return connection->Run();

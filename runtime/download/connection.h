@@ -135,6 +135,7 @@ ConnectionEnd RunConnection(Task& task, std::int32_t number, std::int32_t block)
 std::unique_ptr<Connection> MakeHttpConnection(Task& task, std::int32_t number, std::int32_t block);
 std::unique_ptr<Connection> MakeFtpConnection(Task& task, std::int32_t number, std::int32_t block);
 std::unique_ptr<Connection> MakeMmsConnection(Task& task, std::int32_t number, std::int32_t block);
+std::unique_ptr<Connection> MakeRtspConnection(Task& task, std::int32_t number, std::int32_t block);
 std::unique_ptr<Connection> MakeFtpUploadConnection(Task& task, std::int32_t number, std::int32_t block);
 
 }  // namespace tavrel::download

@@ -127,8 +127,11 @@ TEST_F(MmsDownload, StreamsTheAsfFileInOrder) {
     }
     ASSERT_TRUE(recorder.WaitForEnd(10000)) << recorder.LogText();
     ASSERT_TRUE(WaitUntilIdle(download, 5000));
-    if (row.log.empty()) EXPECT_EQ(recorder.Count(kWorkerFailed), row.script == Script::kStopped ? 1 : 0);
-    else EXPECT_TRUE(recorder.HasLog(row.log, kLogError)) << recorder.LogText();
+    if (row.log.empty()) {
+      EXPECT_EQ(recorder.Count(kWorkerFailed), row.script == Script::kStopped ? 1 : 0);
+    } else {
+      EXPECT_TRUE(recorder.HasLog(row.log, kLogError)) << recorder.LogText();
+    }
     EXPECT_EQ(recorder.EndedValue(), static_cast<std::int32_t>(row.stored.size()));
     if (row.script == Script::kRefused) EXPECT_EQ(testing::FilesIn(folder), 0u);
     else EXPECT_TRUE(testing::SameBytes(testing::ReadWholeFile(folder + "clip.asf"), row.stored));
