@@ -17,7 +17,9 @@ std::string Be16(unsigned v) { return {static_cast<char>(v >> 8), static_cast<ch
 std::string Be32(unsigned v) { return Be16(v >> 16) + Be16(v & 0xFFFF); }
 
 std::string Interleaved(int channel, const std::string& data) {
-  return "$" + std::string(1, static_cast<char>(channel)) + Be16(static_cast<unsigned>(data.size())) + data;
+  std::string frame(1, '$');
+  frame += static_cast<char>(channel);
+  return frame + Be16(static_cast<unsigned>(data.size())) + data;
 }
 
 // RTP version 2, payload type 101, marker on the first packet.
