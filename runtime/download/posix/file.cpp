@@ -78,6 +78,9 @@ PlainFile PlainFile::CreateNew(const std::string& path) {
 PlainFile PlainFile::OpenForReading(const std::string& path) {
   PlainFile f;
   f.file_.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // A folder opens too, but has no bytes to send.
+  struct stat st {};
+  if (f.file_ && (::fstat(static_cast<int>(f.file_.Get()), &st) != 0 || !S_ISREG(st.st_mode))) f.file_.Reset();
   return f;
 }
 

@@ -104,6 +104,7 @@ TEST_F(FtpUpload, RefusalsEndTheTaskVisibly) {
   const Row rows[] = {
       {server.Url("/none/x.bin"), local, FormatLine(msg::kFtpCommandFailed, "STOR", 553)},
       {server.Url("/up/y.bin"), folder_ + "missing", FormatLine(msg::kUploadSourceFailed, (folder_ + "missing").c_str())},
+      {server.Url("/up/z.bin"), folder_, FormatLine(msg::kUploadSourceFailed, folder_.c_str())},
       {"http://127.0.0.1:9/up/x.bin", local, FormatLine(msg::kUnsupportedUpload, "http://127.0.0.1:9/up/x.bin")},
   };
   for (const Row& row : rows) {
@@ -118,6 +119,8 @@ TEST_F(FtpUpload, RefusalsEndTheTaskVisibly) {
     EXPECT_EQ(recorder.Count(kWorkerFailed), 1);
     EXPECT_EQ(recorder.EndedValue(), 0);
   }
+  // Nothing was stored on the server for a file that cannot be sent.
+  EXPECT_EQ(testing::FilesIn(root + "up/"), 0u);
 }
 
 }  // namespace
