@@ -24,14 +24,21 @@ bool StreamPeer::WaitForClose() {
   }
 }
 
-ScriptedStreamServer::ScriptedStreamServer(std::function<void(StreamPeer&)> script) {
+void StreamPeer::Abort() {
+  sock::Abort(socket_);
+  socket_ = sock::kInvalid;
+}
+
+ScriptedStreamServer::ScriptedStreamServer(std::function<void(StreamPeer&)> script, int connections) {
   listener_ = sock::ListenLoopback(port_);
-  thread_ = std::thread([this, script = std::move(script)] {
-    sock::Handle s = sock::Accept(listener_, 20000);
-    if (s == sock::kInvalid) return;
-    StreamPeer peer(s);
-    script(peer);
-    sock::Close(s);
+  thread_ = std::thread([this, connections, script = std::move(script)] {
+    for (int i = 0; i < connections; ++i) {
+      sock::Handle s = sock::Accept(listener_, 20000);
+      if (s == sock::kInvalid) return;
+      StreamPeer peer(s);
+      script(peer);
+      peer.Close();
+    }
   });
 }
 

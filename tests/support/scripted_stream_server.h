@@ -1,6 +1,7 @@
 // A scripted server on 127.0.0.1 for the streaming protocols' tests: it
-// accepts one connection and runs the case's script on it, on a thread of
-// its own. The script reads and writes with the helpers below.
+// accepts connections one after another (as many as the case expects) and
+// runs the case's script on each, on a thread of its own. The script reads
+// and writes with the helpers below.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,12 @@ class StreamPeer {
   bool Send(const std::string& bytes) { return sock::SendAll(socket_, bytes.data(), bytes.size()); }
   // Waits for the client to close (true) or for 5 s of silence.
   bool WaitForClose();
+  // Resets the connection: the client's next send or receive fails.
+  void Abort();
+  void Close() {
+    if (socket_ != sock::kInvalid) sock::Close(socket_);
+    socket_ = sock::kInvalid;
+  }
   std::string received;  // every byte the client sent, in order
 
  private:
@@ -29,7 +36,7 @@ class StreamPeer {
 
 class ScriptedStreamServer {
  public:
-  explicit ScriptedStreamServer(std::function<void(StreamPeer&)> script);
+  explicit ScriptedStreamServer(std::function<void(StreamPeer&)> script, int connections = 1);
   // Waits for the script to end.
   ~ScriptedStreamServer();
   ScriptedStreamServer(const ScriptedStreamServer&) = delete;

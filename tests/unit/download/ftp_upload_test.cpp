@@ -1,27 +1,99 @@
-// FTP uploads against a real FTP server (vsftpd) on loopback.
-#ifndef _WIN32
+// FTP uploads against a real FTP server (vsftpd) on loopback, and against a
+// scripted one that refuses REST.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <thread>
 
 #include "runtime/download/messages.h"
 #include "tests/support/download_fixture.h"
+#include "tests/support/scripted_stream_server.h"
 #include "tests/support/vsftpd_server.h"
 
 namespace tavrel::download {
 namespace {
 
 using testing::TestContent;
+using testing::VsftpdServer;
+using testing::StreamPeer;
 
+// A server that breaks the first upload after some bytes, then reports what
+// it holds, refuses REST and takes the rest with APPE.
+void ServeWithoutRest(StreamPeer& control, int session, std::string& stored) {
+  std::size_t consumed = 0;
+  auto command = [&]() -> std::string {
+    if (!control.ReadUntil([&](const std::string& r) { return r.find("\r\n", consumed) != std::string::npos; })) return "";
+    std::size_t end = control.received.find("\r\n", consumed);
+    std::string line = control.received.substr(consumed, end - consumed);
+    consumed = end + 2;
+    return line;
+  };
+  control.Send("220 ready\r\n");
+  testing::sock::Handle listener = testing::sock::kInvalid;
+  for (std::string line = command(); !line.empty(); line = command()) {
+    std::string verb = line.substr(0, 4);
+    if (verb == "USER") {
+      control.Send("331 password\r\n");
+    } else if (verb == "PASS") {
+      control.Send("230 in\r\n");
+    } else if (verb == "TYPE") {
+      control.Send("200 type\r\n");
+    } else if (verb == "SIZE") {
+      control.Send("213 " + std::to_string(stored.size()) + "\r\n");
+    } else if (verb == "REST") {
+      control.Send("502 no restarts here\r\n");
+    } else if (verb == "PASV") {
+      std::uint16_t port = 0;
+      listener = testing::sock::ListenLoopback(port);
+      control.Send("227 passive (127,0,0,1," + std::to_string(port >> 8) + "," + std::to_string(port & 0xFF) + ")\r\n");
+    } else if (verb == "STOR" || verb == "APPE") {
+      control.Send("150 send\r\n");
+      StreamPeer data(testing::sock::Accept(listener, 5000));
+      testing::sock::Close(listener);
+      if (session == 0) {
+        data.ReadUntil([](const std::string& r) { return r.size() >= 50000; });
+        stored = data.received;
+        data.Abort();
+        control.Abort();
+        return;
+      }
+      data.WaitForClose();
+      stored += data.received;
+      data.Close();
+      control.Send("226 stored\r\n");
+    } else {
+      control.Send("500 what\r\n");
+    }
+  }
+}
+
+using FtpScriptedUpload = testing::HttpDownload;
+
+TEST_F(FtpScriptedUpload, AppendsTheRestWhereRestIsRefused) {
+  const std::string content = TestContent(300000, 41);
+  std::string stored;
+  int session = 0;
+  auto server = std::make_unique<testing::ScriptedStreamServer>(
+      [&](StreamPeer& peer) { ServeWithoutRest(peer, session++, stored); }, 2);
+  testing::WriteFile(folder_ + "a.local", content);
+  TaskParam p = Param("ftp://127.0.0.1:" + std::to_string(server->Port()) + "/a.bin", folder_ + "a.local");
+  p.mode = kModeDownload | kModeUpload;
+  Run(p);
+  server.reset();
+  EXPECT_TRUE(testing::SameBytes(stored, content)) << recorder_.LogText();
+  EXPECT_TRUE(recorder_.HasLog("APPE /a.bin", kLogRequest)) << recorder_.LogText();
+  EXPECT_EQ(recorder_.EndedValue(), 300000);
+  EXPECT_EQ(recorder_.DataReceivedSum(), 300000);
+}
+
+#ifndef _WIN32
 std::uintmax_t FileSizeOr0(const std::string& path) {
   std::error_code error;
   auto size = std::filesystem::file_size(path, error);
   return error ? 0 : size;
 }
-
-using testing::VsftpdServer;
 
 class FtpUpload : public testing::HttpDownload {
  protected:
@@ -123,6 +195,7 @@ TEST_F(FtpUpload, RefusalsEndTheTaskVisibly) {
   EXPECT_EQ(testing::FilesIn(root + "up/"), 0u);
 }
 
+#endif
+
 }  // namespace
 }  // namespace tavrel::download
-#endif
