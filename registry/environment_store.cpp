@@ -40,6 +40,12 @@ Logical EnvironmentStore::RemoveVariable(std::optional<Logical> user, TextView n
   return 1;
 }
 
+bool EnvironmentStore::CanWrite(std::optional<Logical> user) {
+  // Whatever serves the writes, the sets live in these keys, and their
+  // rights decide who may change them.
+  return RegistryEnvironment(IsUser(user)).CanWrite();
+}
+
 std::int32_t EnvironmentStore::CountVariables(std::optional<Logical> user) {
   return OpenStoredEnvironment(IsUser(user))->Count();
 }

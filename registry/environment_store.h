@@ -26,6 +26,9 @@ class EnvironmentStore {
   // the first is the key's default value, the second ends a name.
   Logical SetVariable(std::optional<Logical> user, TextView name, TextView value);
   Logical RemoveVariable(std::optional<Logical> user, TextView name);
+  // Whether this process may change the set at all, asked before a first
+  // write so that a batch of changes is not left half done.
+  bool CanWrite(std::optional<Logical> user);
   // Tells running programs once that the stored sets changed, when a write
   // or removal of this object succeeded since the last announcement.
   void AnnounceChanges();

@@ -62,7 +62,8 @@ RegistryAccess::RegistryAccess(RegistryAccess&& other) noexcept
       hKey_(std::exchange(other.hKey_, 0)),
       isOpen_(std::exchange(other.isOpen_, false)),
       openRoot_(std::exchange(other.openRoot_, kClosedRoot)),
-      openPath_(std::exchange(other.openPath_, Text())) {}
+      openPath_(std::exchange(other.openPath_, Text())),
+      readOnly_(std::exchange(other.readOnly_, false)) {}
 
 RegistryAccess& RegistryAccess::operator=(RegistryAccess&& other) noexcept {
   if (this != &other) {
@@ -73,24 +74,26 @@ RegistryAccess& RegistryAccess::operator=(RegistryAccess&& other) noexcept {
     isOpen_ = std::exchange(other.isOpen_, false);
     openRoot_ = std::exchange(other.openRoot_, kClosedRoot);
     openPath_ = std::exchange(other.openPath_, Text());
+    readOnly_ = std::exchange(other.readOnly_, false);
   }
   return *this;
 }
 
-std::uint32_t RegistryAccess::Mask() const {
-  return regsam::kAllAccess | (view64_ ? regsam::kWow64_64 : regsam::kWow64_32);
-}
+std::uint32_t RegistryAccess::ViewFlag() const { return view64_ ? regsam::kWow64_64 : regsam::kWow64_32; }
 
 bool RegistryAccess::IsOpenOn(std::uint32_t root, TextView path) const {
   return isOpen_ && openRoot_ == root && openPath_ == path;
 }
 
-bool RegistryAccess::EnsureOpen(std::uint32_t root, TextView path) {
-  return IsOpenOn(root, path) || OpenKey(root, path) != -1;
+// A key opened for reading serves reads; a change needs it reopened with
+// full access.
+bool RegistryAccess::EnsureOpen(std::uint32_t root, TextView path, bool write) {
+  return (IsOpenOn(root, path) && !(write && readOnly_)) || OpenKey(root, path) != -1;
 }
 
 void RegistryAccess::Forget() {
   isOpen_ = false;
+  readOnly_ = false;
   openPath_.clear();
   openRoot_ = kClosedRoot;
 }
@@ -116,15 +119,21 @@ std::int32_t RegistryAccess::CloseKey() {
   return lastError_;
 }
 
-std::intptr_t RegistryAccess::OpenKey(std::uint32_t root, TextView path) { return Open(root, path, false); }
+std::intptr_t RegistryAccess::OpenKey(std::uint32_t root, TextView path) { return Open(root, path, false, false); }
 
-std::intptr_t RegistryAccess::OpenOrCreateKey(std::uint32_t root, TextView path) { return Open(root, path, true); }
+std::intptr_t RegistryAccess::OpenKeyForReading(std::uint32_t root, TextView path) {
+  return Open(root, path, false, true);
+}
 
-std::intptr_t RegistryAccess::Open(std::uint32_t root, TextView path, bool create) {
-  if (IsOpenOn(root, path)) return static_cast<std::intptr_t>(hKey_);
+std::intptr_t RegistryAccess::OpenOrCreateKey(std::uint32_t root, TextView path) {
+  return Open(root, path, true, false);
+}
+
+std::intptr_t RegistryAccess::Open(std::uint32_t root, TextView path, bool create, bool forReading) {
+  if (IsOpenOn(root, path) && (forReading || !readOnly_)) return static_cast<std::intptr_t>(hKey_);
   CloseKey();
   RegistryApi& api = Api();
-  const std::uint32_t mask = Mask();
+  const std::uint32_t mask = (forReading ? regsam::kRead : regsam::kAllAccess) | ViewFlag();
   const Text subKey(path);
   RegKey key = 0;
   // Keys made here are ordinary, lasting keys, under every root.
@@ -156,11 +165,12 @@ std::intptr_t RegistryAccess::Open(std::uint32_t root, TextView path, bool creat
   isOpen_ = true;
   openRoot_ = root;
   openPath_ = subKey;
+  readOnly_ = forReading;
   return static_cast<std::intptr_t>(hKey_);
 }
 
 std::int32_t RegistryAccess::EnumSubkeys(std::uint32_t root, TextView path, Array<Text>& names) {
-  if (!EnsureOpen(root, path)) return lastError_;
+  if (!EnsureOpen(root, path, false)) return lastError_;
   names = Array<Text>();
   std::vector<char> buffer(kFirstNameBuffer);
   for (std::uint32_t index = 0;;) {
@@ -179,7 +189,7 @@ std::int32_t RegistryAccess::EnumSubkeys(std::uint32_t root, TextView path, Arra
 }
 
 std::int32_t RegistryAccess::EnumValues(std::uint32_t root, TextView path, Array<RegistryValue>& values) {
-  if (!EnsureOpen(root, path)) return lastError_;
+  if (!EnsureOpen(root, path, false)) return lastError_;
   values = Array<RegistryValue>();
   RegistryApi& api = Api();
   std::vector<char> name(kFirstNameBuffer);
@@ -211,14 +221,14 @@ Logical RegistryAccess::KeyExists(std::uint32_t root, TextView path) {
   RegistryApi& api = Api();
   const Text subKey(path);
   RegKey temporary = 0;
-  std::uint32_t mask = regsam::kRead | (view64_ ? regsam::kWow64_64 : regsam::kWow64_32);
+  std::uint32_t mask = regsam::kRead | ViewFlag();
   if (api.OpenKeyEx(RootKey(root), subKey.c_str(), 0, mask, &temporary) != regerr::kSuccess) return 0;
   api.CloseKey(temporary);
   return 1;
 }
 
 std::int32_t RegistryAccess::ReadValue(std::uint32_t root, TextView path, TextView valueName, RegistryValue& record) {
-  if (!EnsureOpen(root, path)) return lastError_;
+  if (!EnsureOpen(root, path, false)) return lastError_;
   RegistryApi& api = Api();
   const Text name(valueName);
   std::uint32_t type = 0, size = 0;
@@ -245,7 +255,7 @@ std::int32_t RegistryAccess::WriteBytesValue(std::uint32_t root, TextView path, 
   if (create) {
     CloseKey();  // always reopen, creating what is missing
     if (OpenOrCreateKey(root, path) == -1) return lastError_;
-  } else if (!EnsureOpen(root, path)) {
+  } else if (!EnsureOpen(root, path, true)) {
     return lastError_;
   }
   // Strings are stored with their terminating zero; binary data exactly as
@@ -265,7 +275,7 @@ std::int32_t RegistryAccess::WriteIntegerValue(std::uint32_t root, TextView path
   if (create) {
     CloseKey();
     if (OpenOrCreateKey(root, path) == -1) return lastError_;
-  } else if (!EnsureOpen(root, path)) {
+  } else if (!EnsureOpen(root, path, true)) {
     return lastError_;
   }
   const auto bits = static_cast<std::uint64_t>(value);
@@ -300,7 +310,7 @@ void RegistryAccess::PadBytes(ByteSet& bytes, std::int32_t length) {
 }
 
 std::int32_t RegistryAccess::DeleteValue(std::uint32_t root, TextView path, TextView valueName) {
-  if (!EnsureOpen(root, path)) return lastError_;
+  if (!EnsureOpen(root, path, true)) return lastError_;
   const Text name(valueName);
   lastError_ = Api().DeleteValue(hKey_, name.c_str());
   return lastError_;

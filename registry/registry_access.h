@@ -35,6 +35,9 @@ class RegistryAccess {
   std::int32_t CloseKey();
   // The key handle, or -1 (LastError tells why). Asks for full access.
   std::intptr_t OpenKey(std::uint32_t root, TextView path);
+  // As OpenKey with read rights only, which every user has under
+  // HKEY_LOCAL_MACHINE. Reads reuse the key; a change reopens it.
+  std::intptr_t OpenKeyForReading(std::uint32_t root, TextView path);
   std::intptr_t OpenOrCreateKey(std::uint32_t root, TextView path);
 
   // The number of names, or the platform's code when the first one cannot
@@ -72,9 +75,9 @@ class RegistryAccess {
 
  private:
   bool IsOpenOn(std::uint32_t root, TextView path) const;
-  bool EnsureOpen(std::uint32_t root, TextView path);
-  std::intptr_t Open(std::uint32_t root, TextView path, bool create);
-  std::uint32_t Mask() const;
+  bool EnsureOpen(std::uint32_t root, TextView path, bool write);
+  std::intptr_t Open(std::uint32_t root, TextView path, bool create, bool forReading);
+  std::uint32_t ViewFlag() const;
   void Forget();
 
   bool view64_ = false;
@@ -83,6 +86,7 @@ class RegistryAccess {
   bool isOpen_ = false;
   std::uint32_t openRoot_ = 0;  // 0xFFFFFFFF after a close
   Text openPath_;
+  bool readOnly_ = false;  // the open key has read rights only
 };
 
 // The digits 0-9, A-F and a-f of the text read from its end, other

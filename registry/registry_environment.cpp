@@ -95,6 +95,8 @@ bool RegistryEnvironment::Write(TextView name, TextView value) {
   return true;
 }
 
+bool RegistryEnvironment::CanWrite() { return SetKey(user_, kQueryAndSet, user_).Open(); }
+
 bool RegistryEnvironment::Remove(TextView name) {
   SetKey key(user_, kQueryAndSet, false);
   if (!key.Open()) return false;

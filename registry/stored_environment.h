@@ -48,6 +48,8 @@ class RegistryEnvironment final : public StoredEnvironment {
     std::uint32_t type;
   };
   std::optional<Stored> ReadWithType(TextView name);
+  // The set's key opens for changing (the user's is made when missing).
+  bool CanWrite();
 
  private:
   bool user_;

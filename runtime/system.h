@@ -25,7 +25,16 @@ Logical RunProgram(TextView commandLine, std::optional<Logical> wait = std::null
 
 void OpenWebPage(TextView address);
 
+// Message-box flags (the platform's MB_ values) the program's boxes use.
+namespace mbflag {
+inline constexpr std::uint32_t kYesNo = 0x4, kStopIcon = 0x10, kQuestionIcon = 0x20, kInformationIcon = 0x40;
+}  // namespace mbflag
+
 // Buttons returned: OK 0, Cancel 1, Abort 2, Retry 3, Ignore 4, Yes 5, No 6.
+namespace mbanswer {
+inline constexpr std::int32_t kOk = 0, kCancel = 1, kAbort = 2, kRetry = 3, kIgnore = 4, kYes = 5, kNo = 6;
+}  // namespace mbanswer
+
 // Adds the task-modal bit unless the system-modal bit is set.
 std::int32_t ShowMessageBox(TextView message, std::uint32_t flags, std::optional<TextView> title = std::nullopt,
                             std::optional<WindowHandle> owner = std::nullopt);

@@ -94,6 +94,12 @@ void BlockPlan::AddDone(std::int32_t index, std::int32_t bytes) {
   b.reserved = std::max<std::int32_t>(b.reserved - bytes, 0);
 }
 
+void BlockPlan::SetDone(std::int32_t index, std::int32_t bytes) {
+  Block& b = blocks_[static_cast<std::size_t>(index)];
+  b.done = std::clamp<std::int32_t>(bytes, 0, b.length);
+  b.reserved = 0;
+}
+
 std::int32_t BlockPlan::Reserve(std::int32_t index, std::int32_t held, std::int32_t wanted) {
   Block& b = blocks_[static_cast<std::size_t>(index)];
   held = std::clamp<std::int32_t>(held, 0, b.Left());

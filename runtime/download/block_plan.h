@@ -75,6 +75,9 @@ class BlockPlan {
   void SetStoring(std::int32_t index, bool storing) { blocks_[static_cast<std::size_t>(index)].storing = storing; }
   // Counts bytes stored into a block; never beyond its length.
   void AddDone(std::int32_t index, std::int32_t bytes);
+  // Sets the bytes stored of a block (an upload's server may hold fewer
+  // than were sent); within 0 and its length.
+  void SetDone(std::int32_t index, std::int32_t bytes);
   // The block's connection holds `held` bytes beyond done and would receive
   // up to `wanted` more: returns how many of them fit in the block, and
   // reserves held plus those.

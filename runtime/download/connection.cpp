@@ -16,15 +16,15 @@
 namespace tavrel::download {
 namespace {
 
-// MMS and RTSP addresses are recognised but not fetched: the task ends at
+// An upload to an address whose protocol cannot take one: the task ends at
 // once, visibly.
-class UnsupportedConnection final : public Connection {
+class UnsupportedUpload final : public Connection {
  public:
   using Connection::Connection;
 
  private:
   ConnectionEnd RunFirst() override {
-    Fail(FormatLine(msg::kUnsupportedProtocol, param_.url.c_str()));
+    Fail(FormatLine(msg::kUnsupportedUpload, param_.url.c_str()));
     return ConnectionEnd::kFailed;
   }
   Outcome RequestBlock() override { return Outcome::kFailed; }
@@ -36,6 +36,13 @@ std::int32_t BufferBytes(std::int32_t readChunk) { return std::clamp(readChunk, 
 
 ConnectionEnd RunConnection(Task& task, std::int32_t number, std::int32_t block) {
   std::unique_ptr<Connection> connection;
+  if (task.Param().mode & kModeUpload) {
+    if (task.StartUrl().scheme == Scheme::kFtp)
+      connection = MakeFtpUploadConnection(task, number, block);
+    else
+      connection = std::make_unique<UnsupportedUpload>(task, number, block);
+    return connection->Run();
+  }
   switch (task.StartUrl().scheme) {
     case Scheme::kHttp:
       connection = MakeHttpConnection(task, number, block);
@@ -44,8 +51,10 @@ ConnectionEnd RunConnection(Task& task, std::int32_t number, std::int32_t block)
       connection = MakeFtpConnection(task, number, block);
       break;
     case Scheme::kMms:
+      connection = MakeMmsConnection(task, number, block);
+      break;
     case Scheme::kRtsp:
-      connection = std::make_unique<UnsupportedConnection>(task, number, block);
+      connection = MakeRtspConnection(task, number, block);
       break;
   }
   return connection->Run();
@@ -284,6 +293,12 @@ Connection::Outcome Connection::Send(platform::Socket& socket, const std::string
   return Outcome::kRetry;
 }
 
+void Connection::SendParting(const std::string& bytes) {
+  static const platform::StopFlag kNever{false};
+  constexpr std::int32_t kPartingMs = 1000;
+  if (socket_.IsOpen()) socket_.Send(bytes.data(), bytes.size(), kPartingMs, kNever);
+}
+
 std::string Connection::ReceiveFailureText(platform::NetStatus status, const platform::Socket& socket) const {
   switch (status) {
     case platform::NetStatus::kTimeout:
@@ -303,6 +318,14 @@ std::string Connection::ReceiveFailureText(platform::NetStatus status, const pla
 
 Connection::Outcome Connection::PrepareFile(const std::string& serverName, std::string& path,
                                             platform::MappedFile& file) {
+  Outcome o = NameFile(serverName, path);
+  if (o != Outcome::kOk) return o;
+  file = platform::MappedFile::CreateNew(path, total_);
+  if (!file.IsOpen()) return Fail(msg::kCreateFileFailed);
+  return Outcome::kOk;
+}
+
+Connection::Outcome Connection::NameFile(const std::string& serverName, std::string& path) {
   path = param_.localPath;
   if (EndsWithSeparator(path, platform::IsPathLeadByte)) {
     auto safe = SafeFileName(serverName, platform::IsPathLeadByte);
@@ -337,8 +360,6 @@ Connection::Outcome Connection::PrepareFile(const std::string& serverName, std::
         return Outcome::kFailed;
     }
   }
-  file = platform::MappedFile::CreateNew(path, total_);
-  if (!file.IsOpen()) return Fail(msg::kCreateFileFailed);
   return Outcome::kOk;
 }
 

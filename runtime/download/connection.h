@@ -72,6 +72,9 @@ class Connection {
   Outcome Connect(bool first);
   // Sends every byte; on failure logs the socket's reason, then failureText.
   Outcome Send(platform::Socket& socket, const std::string& bytes, const char* failureText);
+  // A last word to the server (a stream's stop or close), sent even while
+  // the task stops; within a second, its failure unreported.
+  void SendParting(const std::string& bytes);
   // The log text of a failed receive.
   std::string ReceiveFailureText(platform::NetStatus status, const platform::Socket& socket) const;
   // Names and creates the file, plans the blocks, tells the task and the
@@ -81,6 +84,10 @@ class Connection {
   ConnectionEnd BeginTransfer(const std::string& serverName, bool wholeStream, std::int32_t connections,
                               bool haveData);
   Transfer& File();
+  void Announce(std::int32_t code);
+  // The local file's name: the local path, or the server's name in the
+  // local folder, settled with the caller when that file exists.
+  Outcome NameFile(const std::string& serverName, std::string& path);
 
   Task& task_;
   const TaskParam& param_;
@@ -94,6 +101,9 @@ class Connection {
   std::int64_t bodyLeft_ = -1;  // -1: until the server closes
   std::int32_t streamPos_ = 0;  // the file offset of the next data byte
   std::int32_t receiveTimeoutMs_ = 0;
+  std::vector<std::uint8_t> buffer_;
+  std::int32_t chunk_ = kBufferBytes;  // the most one receive asks for
+  bool paced_ = false;                 // each round of chunk_ lasts a second
 
  private:
   enum class BodyEnd { kBlockComplete, kClosedWithData, kRetry, kStopped, kLost };
@@ -101,7 +111,6 @@ class Connection {
   ConnectionEnd RunBlocks(bool haveResponse, bool announced);
   std::optional<ConnectionEnd> Retry();
   bool StillMine();
-  void Announce(std::int32_t code);
   // Over a whole-file answer: on into the block whose bytes come next.
   bool ContinueStream(BodyEnd& end);
   Outcome PrepareFile(const std::string& serverName, std::string& path, platform::MappedFile& file);
@@ -113,11 +122,8 @@ class Connection {
   void Take(const std::uint8_t* data, std::int32_t n);
   void Flush();
 
-  std::vector<std::uint8_t> buffer_;
   std::int32_t fill_ = 0;
   std::vector<std::int32_t> pending_;  // DataReceived counts not yet queued
-  std::int32_t chunk_ = kBufferBytes;
-  bool paced_ = false;
   bool lostBlock_ = false;
   int retries_ = 0;
 };
@@ -128,5 +134,8 @@ ConnectionEnd RunConnection(Task& task, std::int32_t number, std::int32_t block)
 
 std::unique_ptr<Connection> MakeHttpConnection(Task& task, std::int32_t number, std::int32_t block);
 std::unique_ptr<Connection> MakeFtpConnection(Task& task, std::int32_t number, std::int32_t block);
+std::unique_ptr<Connection> MakeMmsConnection(Task& task, std::int32_t number, std::int32_t block);
+std::unique_ptr<Connection> MakeRtspConnection(Task& task, std::int32_t number, std::int32_t block);
+std::unique_ptr<Connection> MakeFtpUploadConnection(Task& task, std::int32_t number, std::int32_t block);
 
 }  // namespace tavrel::download

@@ -44,7 +44,13 @@ using EventRoutine = std::function<std::int32_t(std::int32_t code, std::int32_t 
 using LogRoutine = std::function<void(std::int32_t connection, const Text& time, const Text& message,
                                       std::int32_t level, TaskRef task)>;
 
+// Task modes. kModeDownload is always set by StartDownload. With
+// kModeUpload as well, the task sends the local file to the address instead
+// (FTP only, over one connection): progress events count the bytes sent,
+// TaskEnded the bytes the server holds, and a broken connection resumes from
+// the size the server reports.
 inline constexpr std::int32_t kModeDownload = 0x1000;
+inline constexpr std::int32_t kModeUpload = 0x2000;
 
 struct TaskParam {
   std::int32_t mode = 1;

@@ -34,10 +34,16 @@ inline constexpr char kTooManyRenames[] = "发现同名文件，超过系统自�
 inline constexpr char kCreateFileFailed[] =
     "创建文件错误，超出最大支持下载长度或磁盘不可写或磁盘没有空间或同名文件已存在";
 inline constexpr char kWrongRange[] = "返回的数据范围与请求不符 [%s]";
-inline constexpr char kUnsupportedProtocol[] = "暂时不支持此协议的下载 [%s]";
 inline constexpr char kFtpLoginFailed[] = "登录FTP服务器失败, 返回号[%d]";
 inline constexpr char kFtpCommandFailed[] = "FTP命令失败 [%s], 返回号[%d]";
 inline constexpr char kFtpDataFailed[] = "建立FTP数据连接失败";
+inline constexpr char kUnsupportedUpload[] = "暂时不支持此协议的上传 [%s]";
+inline constexpr char kUploadSourceFailed[] = "打开要上传的本地文件错误 [%s]";
+inline constexpr char kNotRealServer[] = "服务器不是Real或Helix服务器, 拒绝下载 [%s]";
+inline constexpr char kStreamRefused[] = "服务器拒绝请求 [%s], 返回号[%s]";
+inline constexpr char kStreamEndedEarly[] = "服务器提前结束了数据流";
+inline constexpr char kStreamMalformed[] = "服务器返回的数据无法识别";
+inline constexpr char kStreamWriteFailed[] = "写入文件错误";
 inline constexpr char kFtpLineBreak[] = "FTP用户名、密码或路径中含有回车或换行符, 拒绝发送";
 
 // Socket and receive failures.

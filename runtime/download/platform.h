@@ -138,6 +138,26 @@ class MappedFile {
   std::int32_t size_ = 0;
 };
 
+// A file read or written by calls at given offsets: the file an upload
+// sends, and the file a stream of unknown length is written into.
+class PlainFile {
+ public:
+  // Fails when the file exists.
+  static PlainFile CreateNew(const std::string& path);
+  static PlainFile OpenForReading(const std::string& path);
+
+  bool IsOpen() const { return static_cast<bool>(file_); }
+  // Writes every byte at the offset, growing the file as needed.
+  bool WriteAt(std::int64_t offset, const void* data, std::size_t size);
+  // Up to size bytes from the offset: how many were read (0 at the end), -1
+  // on failure.
+  std::int64_t ReadAt(std::int64_t offset, void* data, std::size_t size);
+  void Close() { file_.Reset(); }
+
+ private:
+  UniqueFile file_;
+};
+
 bool PathExists(const std::string& path);
 // Size of an existing file, -1 when it cannot be read.
 std::int64_t FileSize(const std::string& path);

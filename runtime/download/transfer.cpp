@@ -19,6 +19,27 @@ void Transfer::Begin(BlockPlan plan, platform::MappedFile file, std::string path
   plan_.Take(0, connection, threadId);
 }
 
+void Transfer::BeginStream(platform::PlainFile file, std::string path, Route route) {
+  std::lock_guard guard(lock_);
+  stream_ = std::move(file);
+  path_ = std::move(path);
+  route_ = std::move(route);
+  begun_ = true;
+}
+
+bool Transfer::Append(const void* data, std::int32_t size) {
+  std::lock_guard guard(lock_);
+  if (!stream_.IsOpen() || size < 0 || !stream_.WriteAt(streamed_, data, static_cast<std::size_t>(size))) return false;
+  streamed_ += size;
+  return true;
+}
+
+bool Transfer::Rewrite(std::int64_t offset, const void* data, std::int32_t size) {
+  std::lock_guard guard(lock_);
+  if (!stream_.IsOpen() || size < 0 || offset < 0 || offset + size > streamed_) return false;
+  return stream_.WriteAt(offset, data, static_cast<std::size_t>(size));
+}
+
 bool Transfer::Begun() const {
   std::lock_guard guard(lock_);
   return begun_;
@@ -41,7 +62,7 @@ Block Transfer::BlockAt(std::int32_t block) const {
 
 std::int64_t Transfer::Stored() const {
   std::lock_guard guard(lock_);
-  return plan_.Done();
+  return plan_.Done() + streamed_;
 }
 
 std::int32_t Transfer::TakeForNewConnection(std::int32_t connection, bool requested) {
@@ -102,6 +123,14 @@ std::int32_t Transfer::Store(std::int32_t block, std::int32_t connection, std::i
   return size;
 }
 
+bool Transfer::SetSent(std::int32_t block, std::int32_t connection, std::int32_t position) {
+  std::lock_guard guard(lock_);
+  const Block& b = plan_.At(block);
+  if (b.connection != connection) return false;
+  plan_.SetDone(block, position - b.start);
+  return true;
+}
+
 Transfer::StreamClaim Transfer::ClaimStream(std::int32_t connection, bool rangesIgnored) {
   std::lock_guard guard(lock_);
   StreamClaim claim;
@@ -159,7 +188,8 @@ ByteSet Transfer::Snapshot(const Url& fallback) const {
 std::int64_t Transfer::Finish() {
   std::lock_guard guard(lock_);
   file_.Close();
-  return plan_.Done();
+  stream_.Close();
+  return plan_.Done() + streamed_;
 }
 
 }  // namespace tavrel::download

@@ -38,6 +38,15 @@ class Transfer {
   // connection's.
   void Begin(BlockPlan plan, platform::MappedFile file, std::string path, Route route, std::int32_t connection,
              std::uint32_t threadId);
+  // A stream of unknown length, written in order into a file of its own;
+  // its bytes count as stored beside the plan's.
+  void BeginStream(platform::PlainFile file, std::string path, Route route);
+  // Writes bytes at the stream's end; false when the file cannot take them
+  // or is closed.
+  bool Append(const void* data, std::int32_t size);
+  // Writes over bytes already appended (a header whose counts are known
+  // only at the end); they are not counted again.
+  bool Rewrite(std::int64_t offset, const void* data, std::int32_t size);
   bool Begun() const;
   std::int32_t Total() const;
   Route CurrentRoute() const;
@@ -68,6 +77,10 @@ class Transfer {
   // nothing is stored then.
   std::int32_t Store(std::int32_t block, std::int32_t connection, std::int32_t position, const std::uint8_t* data,
                      std::int32_t size);
+
+  // For an upload, which stores nothing: the server holds the block's bytes
+  // up to position. False when the block is no longer the connection's.
+  bool SetSent(std::int32_t block, std::int32_t connection, std::int32_t position);
 
   // A whole-file answer from the first byte. rangesIgnored: it answered a
   // range request, so every block connection from now on meets the same and
@@ -106,6 +119,8 @@ class Transfer {
   BlockPlan plan_;
   platform::MappedFile file_;
   std::string path_;
+  platform::PlainFile stream_;
+  std::int64_t streamed_ = 0;
   Route route_;
   bool begun_ = false;
   bool oneStream_ = false;

@@ -11,6 +11,7 @@ namespace tavrel::testing {
 
 inline constexpr const char* kSystemEnvironmentKey =
     "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+inline constexpr const char* kUserEnvironmentKey = "Environment";
 
 class ScopedWindows {
  public:
@@ -45,11 +46,26 @@ class ScopedWindows {
     registry.SetText(kHkeyLocalMachine, key, "CurrentVersion", "11.0.9", regtype::kSz, view);
     registry.SetText(kHkeyLocalMachine, std::string(key) + "\\11.0.9", "JavaHome", home, regtype::kSz, view);
   }
+  // The folder value another distribution's MSI writes below its version
+  // subkey ("<key>\<version>\hotspot\MSI", value "Path"); home nullptr: the
+  // version subkey alone, as an uninstaller may leave it.
+  void ImportOtherJdk(const char* key, const char* version, const char* home,
+                      MemoryRegistry::View view = MemoryRegistry::View::k64) {
+    const Text versionKey = Text(key) + "\\" + version;
+    if (home)
+      registry.SetText(kHkeyLocalMachine, versionKey + "\\hotspot\\MSI", "Path", home, regtype::kSz, view);
+    else
+      registry.AddKey(kHkeyLocalMachine, versionKey, view);
+  }
   void SetSystemPath(const Text& text, std::uint32_t type = regtype::kExpandSz) {
     registry.SetText(kHkeyLocalMachine, kSystemEnvironmentKey, "Path", text, type);
   }
   std::optional<MemoryRegistry::StoredValue> SystemVariable(TextView name) const {
     return registry.Value(kHkeyLocalMachine, kSystemEnvironmentKey, name);
+  }
+
+  std::optional<MemoryRegistry::StoredValue> UserVariable(TextView name) const {
+    return registry.Value(kHkeyCurrentUser, kUserEnvironmentKey, name);
   }
 
   MemoryRegistry registry;

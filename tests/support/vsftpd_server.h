@@ -9,8 +9,9 @@ namespace tavrel::testing {
 
 class VsftpdServer {
  public:
-  // passive: whether the server accepts PASV (else clients must use PORT).
-  VsftpdServer(const std::string& root, bool passive);
+  // passive: whether the server accepts PASV (else clients must use PORT);
+  // uploads: whether anonymous users may store, resume and append files.
+  VsftpdServer(const std::string& root, bool passive, bool uploads = false);
   ~VsftpdServer();
   VsftpdServer(const VsftpdServer&) = delete;
   VsftpdServer& operator=(const VsftpdServer&) = delete;
@@ -18,6 +19,9 @@ class VsftpdServer {
   bool Running() const { return pid_ > 0 && port_ != 0; }
   std::uint16_t Port() const { return port_; }
   std::string Url(const std::string& path) const;
+  // Kills the processes serving the sessions (by their PIDs, children of
+  // this server's): every client connection breaks at once.
+  void DropSessions();
 
  private:
   std::string config_;

@@ -69,6 +69,42 @@ MappedFile MappedFile::CreateNew(const std::string& path, std::int32_t size) {
   return f;
 }
 
+PlainFile PlainFile::CreateNew(const std::string& path) {
+  PlainFile f;
+  f.file_.Reset(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+  return f;
+}
+
+PlainFile PlainFile::OpenForReading(const std::string& path) {
+  PlainFile f;
+  f.file_.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // A folder opens too, but has no bytes to send.
+  struct stat st {};
+  if (f.file_ && (::fstat(static_cast<int>(f.file_.Get()), &st) != 0 || !S_ISREG(st.st_mode))) f.file_.Reset();
+  return f;
+}
+
+bool PlainFile::WriteAt(std::int64_t offset, const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    ssize_t n = ::pwrite(static_cast<int>(file_.Get()), bytes, size, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes += n;
+    size -= static_cast<std::size_t>(n);
+    offset += n;
+  }
+  return true;
+}
+
+std::int64_t PlainFile::ReadAt(std::int64_t offset, void* data, std::size_t size) {
+  while (true) {
+    ssize_t n = ::pread(static_cast<int>(file_.Get()), data, size, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    return n;
+  }
+}
+
 bool PathExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;

@@ -67,6 +67,56 @@ MappedFile MappedFile::CreateNew(const std::string& path, std::int32_t size) {
   return f;
 }
 
+PlainFile PlainFile::CreateNew(const std::string& path) {
+  PlainFile f;
+  f.file_.Reset(AsInt(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr)));
+  return f;
+}
+
+PlainFile PlainFile::OpenForReading(const std::string& path) {
+  PlainFile f;
+  f.file_.Reset(AsInt(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
+  return f;
+}
+
+namespace {
+
+// A synchronous handle reads and writes at the offset an OVERLAPPED names.
+OVERLAPPED At(std::int64_t offset) {
+  OVERLAPPED o{};
+  o.Offset = static_cast<DWORD>(offset & 0xFFFFFFFF);
+  o.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return o;
+}
+
+constexpr std::size_t kLargestCall = 1 << 30;
+
+}  // namespace
+
+bool PlainFile::WriteAt(std::int64_t offset, const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    OVERLAPPED o = At(offset);
+    DWORD written = 0;
+    auto part = static_cast<DWORD>(size < kLargestCall ? size : kLargestCall);
+    if (!::WriteFile(AsHandle(file_.Get()), bytes, part, &written, &o) || written == 0) return false;
+    bytes += written;
+    size -= written;
+    offset += written;
+  }
+  return true;
+}
+
+std::int64_t PlainFile::ReadAt(std::int64_t offset, void* data, std::size_t size) {
+  OVERLAPPED o = At(offset);
+  DWORD read = 0;
+  auto part = static_cast<DWORD>(size < kLargestCall ? size : kLargestCall);
+  if (!::ReadFile(AsHandle(file_.Get()), data, part, &read, &o)) return ::GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+  return read;
+}
+
 bool PathExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::int64_t FileSize(const std::string& path) {

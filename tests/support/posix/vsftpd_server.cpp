@@ -6,7 +6,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <vector>
 #include <thread>
 
 #include "tests/support/test_paths.h"
@@ -26,11 +29,37 @@ std::uint16_t FreeLoopbackPort() {
   return port;
 }
 
+// The PIDs whose parent is one of these.
+std::vector<long> ChildrenOf(const std::vector<long>& parents) {
+  std::vector<long> found;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    // "pid (name) state ppid ...": the name may hold spaces, so read after ")".
+    std::istringstream rest(line.substr(line.rfind(')') + 1));
+    char state = 0;
+    long ppid = 0;
+    rest >> state >> ppid;
+    for (long parent : parents)
+      if (ppid == parent) found.push_back(std::stol(entry.path().filename().string()));
+  }
+  return found;
+}
+
 }  // namespace
+
+void VsftpdServer::DropSessions() {
+  if (pid_ <= 0) return;
+  std::vector<long> sessions = ChildrenOf({pid_});
+  std::vector<long> helpers = ChildrenOf(sessions);
+  for (long pid : helpers) ::kill(static_cast<pid_t>(pid), SIGKILL);
+  for (long pid : sessions) ::kill(static_cast<pid_t>(pid), SIGKILL);
+}
 
 bool VsftpdAvailable() { return ::access(kVsftpd, X_OK) == 0; }
 
-VsftpdServer::VsftpdServer(const std::string& root, bool passive) {
+VsftpdServer::VsftpdServer(const std::string& root, bool passive, bool uploads) {
   if (!VsftpdAvailable()) return;
   std::uint16_t port = FreeLoopbackPort();
   config_ = BinaryDir() + "/test-files/vsftpd-" + std::to_string(port) + ".conf";
@@ -38,7 +67,9 @@ VsftpdServer::VsftpdServer(const std::string& root, bool passive) {
                          << "listen_port=" << port << "\n"
                          << "background=NO\nanonymous_enable=YES\nno_anon_password=NO\n"
                          << "anon_root=" << root << "\n"
-                         << "local_enable=NO\nwrite_enable=NO\n"
+                         << "local_enable=NO\n"
+                         << (uploads ? "write_enable=YES\nanon_upload_enable=YES\nanon_other_write_enable=YES\n"
+                                     : "write_enable=NO\n")
                          << "pasv_enable=" << (passive ? "YES" : "NO") << "\npasv_address=127.0.0.1\n"
                          << "port_enable=YES\nconnect_from_port_20=NO\n"
                          << "seccomp_sandbox=NO\nisolate=NO\nisolate_network=NO\n"

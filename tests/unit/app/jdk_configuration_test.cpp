@@ -4,6 +4,7 @@
 
 #include "app/handlers.h"
 #include "app/headless/headless_window.h"
+#include "app/jdk_locations.h"
 #include "app/main_window_ids.h"
 #include "tests/support/scoped_windows.h"
 
@@ -18,6 +19,10 @@ constexpr const char* kConfigure = "一键配置";
 constexpr const char* kRefresh = "刷新";
 constexpr const char* kSuccess = "JDK环境变量配置成功";
 constexpr const char* kFailure = "JDK环境变量配置失败";
+constexpr const char* kUserSuccess = "JDK环境变量配置成功（当前用户）";
+constexpr const char* kAskForUserSet = "无法写入系统环境变量（需要管理员权限），是否改为当前用户配置？";
+constexpr const char* kAdoptium = "SOFTWARE\\Eclipse Adoptium\\JDK";
+constexpr const char* kMicrosoft = "SOFTWARE\\Microsoft\\JDK";
 constexpr std::uint32_t kSuccessFlags = 64 | 0x2000;  // information icon, task-modal
 constexpr std::uint32_t kFailureFlags = 16 | 0x2000;  // stop icon, task-modal
 constexpr const char* kSuffix = ";%JAVA_HOME%\\bin;%JAVA_HOME%\\jre\\bin";
@@ -72,13 +77,35 @@ TEST(JdkDetection, LabelAndButtonFromTheRegistry) {
                             View::k64);
        },
        "17", kConfigure},
-      {"a key that cannot be opened for full access counts as absent", K::k64,
+      {"a key a standard user can only read is found", K::k64,
        [](ScopedWindows& w) {
          w.ImportJdk8();
          w.ImportJdk11();
-         w.registry.SetReadOnly(kHkeyLocalMachine, "SOFTWARE\\JavaSoft\\Java Development Kit", true, View::k64);
+         w.registry.SetReadOnly(kHkeyLocalMachine, "SOFTWARE\\JavaSoft", true, View::k64);
+       },
+       "1.8", kConfigure},
+      {"only an Adoptium JDK", K::k64, [](ScopedWindows& w) { w.ImportOtherJdk(kAdoptium, "17.0.9.9", "C:\\a"); },
+       "17.0.9.9", kConfigure},
+      {"only a Microsoft JDK", K::k64, [](ScopedWindows& w) { w.ImportOtherJdk(kMicrosoft, "21.0.1", "C:\\m"); },
+       "21.0.1", kConfigure},
+      {"the newest by number, across distributions, leftovers skipped", K::k64,
+       [](ScopedWindows& w) {
+         w.ImportOtherJdk(kAdoptium, "17.0.9.9", "C:\\a9");
+         w.ImportOtherJdk(kAdoptium, "17.0.10.7", "C:\\a10");
+         w.ImportOtherJdk(kAdoptium, "21.0.2.13", nullptr);
+         w.ImportOtherJdk(kMicrosoft, "11.0.21", "C:\\m");
+         w.registry.SetReadOnly(kHkeyLocalMachine, kAdoptium, true, View::k64);
+       },
+       "17.0.10.7", kConfigure},
+      {"JavaSoft wins over another distribution", K::k64,
+       [](ScopedWindows& w) {
+         w.ImportOtherJdk(kMicrosoft, "21.0.1", "C:\\m");
+         w.ImportJdk11();
        },
        "11.0.9", kConfigure},
+      {"another distribution only in the 32-bit view", K::k64,
+       [](ScopedWindows& w) { w.ImportOtherJdk(kAdoptium, "17.0.9.9", "C:\\a", View::k32); }, kNotInstalled,
+       kRefresh},
   };
   for (const auto& r : rows) {
     ScopedWindows windows(r.kind);
@@ -96,8 +123,10 @@ TEST(JdkDetection, LabelAndButtonFromTheRegistry) {
 
 TEST_F(JdkWindowTest, RefreshUntilAJdkAppearsThenConfigure) {
   HOST_ONLY();
-  window.Click(ctl::kSuperButton);  // the label is empty before detection: configure, which does nothing
-  EXPECT_TRUE(window.MessageBoxes().empty());
+  window.Click(ctl::kSuperButton);  // the label is empty before detection: nothing to configure, and it says so
+  ASSERT_EQ(window.MessageBoxes().size(), 1u);
+  EXPECT_EQ(window.MessageBoxes()[0].message, kFailure);
+  window.ClearMessageBoxes();
 
   DetectInstalledJdk();
   ASSERT_EQ(Label(), kNotInstalled);
@@ -148,9 +177,31 @@ TEST(ConfigureEnvironment, WritesTheThreeVariablesOrNothing) {
   const ConfigureRow rows[] = {
       {"release 1.8", withPath(base), "1.8", kHome8, base + kSuffix, regtype::kExpandSz, kSuccess},
       {"release 11.0.9", withPath(base), "11.0.9", kHome11, base + kSuffix, regtype::kExpandSz, kSuccess},
-      {"a caption matching no release", withPath(base), "1.8.0_271", nullptr, base, regtype::kExpandSz, nullptr},
-      {"release 11 by a shorter caption", withPath(base), "11", nullptr, base, regtype::kExpandSz, nullptr},
-      {"empty caption", withPath(base), "", nullptr, base, regtype::kExpandSz, nullptr},
+      {"a caption matching no release", withPath(base), "1.8.0_271", nullptr, base, regtype::kExpandSz, kFailure},
+      {"release 11 by a shorter caption", withPath(base), "11", nullptr, base, regtype::kExpandSz, kFailure},
+      {"empty caption", withPath(base), "", nullptr, base, regtype::kExpandSz, kFailure},
+      {"JDK 17 under the JDK key",
+       [&](ScopedWindows& w) {
+         w.ImportJdk11();
+         w.registry.SetText(kHkeyLocalMachine, "SOFTWARE\\JavaSoft\\JDK", "CurrentVersion", "17", regtype::kSz,
+                            View::k64);
+         w.registry.SetText(kHkeyLocalMachine, "SOFTWARE\\JavaSoft\\JDK\\17", "JavaHome", "C:\\jdk-17",
+                            regtype::kSz, View::k64);
+         w.SetSystemPath(base);
+       },
+       "17", "C:\\jdk-17", base + kSuffix, regtype::kExpandSz, kSuccess},
+      {"a release another distribution registered",
+       [&](ScopedWindows& w) {
+         w.ImportOtherJdk(kMicrosoft, "21.0.1", "C:\\ms-21");
+         w.SetSystemPath(base);
+       },
+       "21.0.1", "C:\\ms-21", base + kSuffix, regtype::kExpandSz, kSuccess},
+      {"a release the registry no longer holds",
+       [&](ScopedWindows& w) {
+         w.ImportOtherJdk(kMicrosoft, "21.0.1", "C:\\ms-21");
+         w.SetSystemPath(base);
+       },
+       "17.0.9.9", nullptr, base, regtype::kExpandSz, kFailure},
       {"no key for the release",
        [&](ScopedWindows& w) {
          w.ImportJdk11();
@@ -176,13 +227,6 @@ TEST(ConfigureEnvironment, WritesTheThreeVariablesOrNothing) {
        Text("%JAVA_HOME%\\bin;C:\\a;%JAVA_HOME%\\jre\\bin"), regtype::kExpandSz, kSuccess},
       {"a similar entry is not the same", withPath("%JAVA_HOME%\\bin2"), "1.8", kHome8,
        Text("%JAVA_HOME%\\bin2") + kSuffix, regtype::kExpandSz, kSuccess},
-      {"a read-only system set",
-       [&](ScopedWindows& w) {
-         w.ImportJdk8();
-         w.SetSystemPath(base);
-         w.registry.SetReadOnly(kHkeyLocalMachine, testing::kSystemEnvironmentKey);
-       },
-       "1.8", nullptr, base, regtype::kExpandSz, kFailure},
   };
   for (const auto& r : rows) {
     ScopedWindows windows;
@@ -228,6 +272,76 @@ TEST(ConfigureEnvironment, WritesTheThreeVariablesOrNothing) {
     EXPECT_EQ(windows.broadcast.count, r.javaHome ? 1 : 0) << r.what << ": one announcement for the three writes";
     EXPECT_EQ(windows.registry.OpenHandleCount(), 0u) << r.what;
   }
+}
+
+// A system set this process cannot write: the user is asked first, before
+// anything is written, and his answer decides.
+TEST(ConfigureEnvironment, AReadOnlySystemSetOffersTheUsersOwn) {
+  HOST_ONLY();
+  constexpr std::int32_t kIdYes = 6, kIdNo = 7;
+  const Text entries = "%JAVA_HOME%\\bin;%JAVA_HOME%\\jre\\bin";
+  struct Row {
+    const char* what;
+    std::int32_t answer;
+    std::optional<Text> userPath;  // stored before (REG_SZ); nullopt: none
+    std::optional<Text> expectedPath;
+    const char* message;
+  };
+  const Row rows[] = {
+      {"yes, a user path of his own", kIdYes, Text("C:\\u;"), Text("C:\\u;") + kSuffix, kUserSuccess},
+      {"yes, no user path yet", kIdYes, std::nullopt, entries, kUserSuccess},
+      {"yes, entries already there", kIdYes, Text("%JAVA_HOME%\\bin;%JAVA_HOME%\\jre\\bin\\"),
+       Text("%JAVA_HOME%\\bin;%JAVA_HOME%\\jre\\bin\\"), kUserSuccess},
+      {"no", kIdNo, Text("C:\\u"), Text("C:\\u"), kFailure},
+  };
+  for (const auto& r : rows) {
+    ScopedWindows windows;
+    windows.ImportJdk8();
+    windows.SetSystemPath("C:\\sys");
+    windows.registry.SetReadOnly(kHkeyLocalMachine, testing::kSystemEnvironmentKey);
+    if (r.userPath) windows.registry.SetText(kHkeyCurrentUser, testing::kUserEnvironmentKey, "Path", *r.userPath);
+    headless::HeadlessWindow window;
+    window.Install();
+    window.Create(false);
+    window.AnswerMessageBoxesWith([&](const headless::MessageBoxCall&) { return r.answer; });
+    DetectInstalledJdk();
+    window.Click(ctl::kSuperButton);
+
+    auto boxes = window.MessageBoxes();
+    ASSERT_EQ(boxes.size(), 2u) << r.what;
+    EXPECT_EQ(boxes[0].message, kAskForUserSet) << r.what;
+    EXPECT_EQ(boxes[0].flags, 4u | 32u | 0x2000u) << r.what << ": yes/no, question icon, task-modal";
+    EXPECT_EQ(boxes[0].title, "信息：") << r.what;
+    EXPECT_EQ(boxes[1].message, r.message) << r.what;
+    EXPECT_EQ(boxes[1].flags, r.message == kFailure ? kFailureFlags : kSuccessFlags) << r.what;
+    const bool yes = r.answer == kIdYes;
+    EXPECT_EQ(windows.registry.TextValue(kHkeyCurrentUser, testing::kUserEnvironmentKey, "JAVA_HOME"),
+              yes ? std::optional<Text>(kHome8) : std::nullopt)
+        << r.what;
+    EXPECT_EQ(windows.registry.TextValue(kHkeyCurrentUser, testing::kUserEnvironmentKey, "CLASSPATH"),
+              yes ? std::optional<Text>(kClassPath) : std::nullopt)
+        << r.what;
+    EXPECT_EQ(windows.registry.TextValue(kHkeyCurrentUser, testing::kUserEnvironmentKey, "Path"), r.expectedPath)
+        << r.what;
+    if (yes) {
+      EXPECT_EQ(windows.UserVariable("Path")->type, regtype::kExpandSz) << r.what;
+    }
+    EXPECT_FALSE(windows.SystemVariable("JAVA_HOME") || windows.SystemVariable("CLASSPATH")) << r.what;
+    EXPECT_EQ(windows.registry.TextValue(kHkeyLocalMachine, testing::kSystemEnvironmentKey, "Path"), "C:\\sys")
+        << r.what;
+    EXPECT_EQ(windows.broadcast.count, yes ? 1 : 0) << r.what;
+    EXPECT_EQ(windows.registry.OpenHandleCount(), 0u) << r.what;
+  }
+}
+
+TEST(JdkVersions, NewerByNumber) {
+  const struct {
+    const char* a;
+    const char* b;
+    bool newer;
+  } rows[] = {{"17.0.10.7", "17.0.9.9", true}, {"17.0.9.9", "17.0.10.7", false}, {"21", "17.0.9.9", true},
+              {"17.0.1", "17.0", true},        {"17.0", "17.0", false},          {"1.8.0_392", "1.8.0_65", true}};
+  for (const auto& r : rows) EXPECT_EQ(IsNewerVersion(r.a, r.b), r.newer) << r.a << " vs " << r.b;
 }
 
 TEST_F(JdkWindowTest, RepeatedClicksDoNotGrowALongPath) {

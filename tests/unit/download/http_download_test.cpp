@@ -544,19 +544,5 @@ TEST_F(HttpDownload, NameLookupEndsWithTheDeadlineOrTheStop) {
   }
 }
 
-TEST_F(HttpDownload, StreamingProtocolsEndCleanly) {
-  for (const char* address : {"mms://127.0.0.1/live", "mmst://127.0.0.1/live", "rtsp://127.0.0.1/a.rm"}) {
-    SCOPED_TRACE(address);
-    DownloadRecorder recorder;
-    Download download;
-    TaskParam p = Param(address, folder_ + "stream");
-    recorder.Attach(p, &download);
-    ASSERT_TRUE(StartDownload(download, p));
-    ASSERT_TRUE(recorder.WaitForEnd(5000));
-    EXPECT_EQ(recorder.Codes(), (std::vector<std::int32_t>{kWorkerStarted, kWorkerFailed, kTaskEnded}));
-    EXPECT_TRUE(recorder.HasLog(Fmt(msg::kUnsupportedProtocol, address), kLogError));
-  }
-}
-
 }  // namespace
 }  // namespace tavrel::download

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "runtime/convert.h"
 #include "tests/support/fake_system_facts.h"
 #include "tests/support/scoped_registry.h"
 
@@ -171,6 +172,23 @@ TEST_F(RegistryAccessTest, ReadValueResultsAndTheDroppedTerminator) {
       EXPECT_EQ(Count(calls, Op::kQueryValue), 0u);
     }
   }
+}
+
+// A key that a standard user may only read opens for reading, serves
+// reads without reopening, and a change on it asks for full access again.
+TEST_F(RegistryAccessTest, OpenKeyForReadingAsksOnlyForReadRights) {
+  reg.SetText(kHklm, "SOFTWARE\\Locked", "v", "x", regtype::kSz, View::k64);
+  reg.SetReadOnly(kHklm, "SOFTWARE\\Locked", true, View::k64);
+  RegistryAccess access;
+  ASSERT_NE(access.OpenKeyForReading(kHklm, "SOFTWARE\\Locked"), -1);
+  RegistryValue record;
+  EXPECT_EQ(access.ReadValue(kHklm, "SOFTWARE\\Locked", "v", record), 0);
+  EXPECT_EQ(ToText(record.data), "x");
+  EXPECT_EQ(access.WriteBytesValue(kHklm, "SOFTWARE\\Locked", "v", Bytes({'y'}), 1), regerr::kAccessDenied);
+  auto calls = reg.Calls();
+  ASSERT_EQ(Count(calls, Op::kOpenKey), 2u) << "the read reused the key; the write reopened it";
+  EXPECT_EQ(calls[0].sam, regsam::kRead | regsam::kWow64_64);
+  EXPECT_EQ(calls.back().sam, regsam::kAllAccess | regsam::kWow64_64);
 }
 
 // What is written comes back as it was given, for every type.

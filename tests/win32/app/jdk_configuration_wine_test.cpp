@@ -15,6 +15,7 @@
 #include "app/handlers.h"
 #include "app/main_window_ids.h"
 #include "app/win32/main_window.h"
+#include "runtime/registry_api.h"
 #include "runtime/system.h"
 #include "tests/support/win32/dialog_watcher.h"
 #include "tests/support/win32/registry_sandbox.h"
@@ -30,6 +31,7 @@ constexpr const char* kSystemKey = "SYSTEM\\CurrentControlSet\\Control\\Session 
 constexpr const char* kSuffix = ";%JAVA_HOME%\\bin;%JAVA_HOME%\\jre\\bin";
 constexpr const char* kHome8 = "C:\\Program Files\\Java\\jdk1.8.0_271";
 constexpr const char* kHome11 = "C:\\Program Files\\Java\\jdk-11.0.9";
+constexpr const char* kAdoptiumKey = "SOFTWARE\\Eclipse Adoptium";
 
 // Records what reaches the platform's message box, which still shows it.
 class RecordingMessages final : public MessageHost {
@@ -53,6 +55,52 @@ class RecordingMessages final : public MessageHost {
   };
   std::mutex mutex;
   std::vector<Call> calls;
+};
+
+// The registry as it is, except that the system set refuses changes, as it
+// does for a user without administrator rights: Wine runs every program as
+// an administrator.
+class SystemSetDenied final : public RegistryApi {
+ public:
+  SystemSetDenied() { InstallRegistryApi(this); }
+  ~SystemSetDenied() override { InstallRegistryApi(nullptr); }
+
+  std::int32_t OpenCurrentUser(std::uint32_t sam, RegKey* result) override { return real_.OpenCurrentUser(sam, result); }
+  std::int32_t OpenKeyEx(RegKey parent, const char* subKey, std::uint32_t options, std::uint32_t sam,
+                         RegKey* result) override {
+    return Denied(parent, subKey, sam) ? ERROR_ACCESS_DENIED : real_.OpenKeyEx(parent, subKey, options, sam, result);
+  }
+  std::int32_t CreateKeyEx(RegKey parent, const char* subKey, std::uint32_t options, std::uint32_t sam,
+                           RegKey* result, std::uint32_t* disposition) override {
+    return Denied(parent, subKey, sam) ? ERROR_ACCESS_DENIED
+                                       : real_.CreateKeyEx(parent, subKey, options, sam, result, disposition);
+  }
+  std::int32_t QueryValueEx(RegKey key, const char* name, std::uint32_t* type, std::uint8_t* data,
+                            std::uint32_t* size) override {
+    return real_.QueryValueEx(key, name, type, data, size);
+  }
+  std::int32_t SetValueEx(RegKey key, const char* name, std::uint32_t type, const std::uint8_t* data,
+                          std::uint32_t size) override {
+    return real_.SetValueEx(key, name, type, data, size);
+  }
+  std::int32_t EnumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t nameSize) override {
+    return real_.EnumKey(key, index, name, nameSize);
+  }
+  std::int32_t EnumValue(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameSize, std::uint32_t* type,
+                         std::uint8_t* data, std::uint32_t* dataSize) override {
+    return real_.EnumValue(key, index, name, nameSize, type, data, dataSize);
+  }
+  std::int32_t DeleteValue(RegKey key, const char* name) override { return real_.DeleteValue(key, name); }
+  std::int32_t DeleteKey(RegKey key, const char* subKey) override { return real_.DeleteKey(key, subKey); }
+  std::int32_t CloseKey(RegKey key) override { return real_.CloseKey(key); }
+  Text ExpandEnvironmentStrings(const Text& text) override { return real_.ExpandEnvironmentStrings(text); }
+
+ private:
+  static bool Denied(RegKey parent, const char* subKey, std::uint32_t sam) {
+    return parent == RootKey(kHkeyLocalMachine) && subKey && _stricmp(subKey, kSystemKey) == 0 &&
+           (sam & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY)) != 0;
+  }
+  RegistryApi& real_ = platform::DefaultRegistryApi();
 };
 
 // The window as described, without the created sequence (which reaches the
@@ -95,7 +143,8 @@ class ConfigureWineTest : public ::testing::Test {
     }
   }
   static void RemoveJdks() {
-    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) testing::DeleteTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft", view);
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
+      for (const char* key : {"SOFTWARE\\JavaSoft", kAdoptiumKey}) testing::DeleteTree(HKEY_LOCAL_MACHINE, key, view);
   }
 
   HWND Control(ControlId id) {
@@ -263,6 +312,66 @@ TEST_F(ConfigureWineTest, OneAnnouncementThatNoBusyWindowHolds) {
     EXPECT_EQ(listener.Count(), 1);
   }
   for (const auto& seen : user.Seen()) EXPECT_EQ(seen.text, L"JDK环境变量配置成功");
+}
+
+// A machine whose only JDK came from another distribution: found by its
+// version subkey, configured from its folder value.
+TEST_F(ConfigureWineTest, AnotherDistributionsJdkIsShownAndConfigured) {
+  for (auto [version, home] : {std::pair{"17.0.9.9", "C:\\older\\"}, std::pair{"17.0.10.7", "C:\\newer\\"}})
+    ASSERT_TRUE(testing::WriteRawText(HKEY_LOCAL_MACHINE,
+                                      std::string(kAdoptiumKey) + "\\JDK\\" + version + "\\hotspot\\MSI", "Path",
+                                      home, REG_SZ, KEY_WOW64_64KEY));
+  DetectInstalledJdk();
+  ASSERT_EQ(Label(), L"17.0.10.7");
+  EXPECT_EQ(Button(), L"一键配置");
+  testing::DialogWatcher user(::GetCurrentProcessId(), IDOK);
+  ClickSuperButton();
+  ASSERT_TRUE(user.WaitFor(1, 5000));
+  EXPECT_EQ(user.Seen()[0].text, L"JDK环境变量配置成功");
+  EXPECT_EQ(ReadRawText(HKEY_LOCAL_MACHINE, kSystemKey, "JAVA_HOME"), "C:\\newer\\");
+  EXPECT_EQ(ReadRawText(HKEY_LOCAL_MACHINE, kSystemKey, "Path"), originalPath + kSuffix);
+}
+
+// A user who cannot write the system set is asked, and his answer decides
+// whether his own set gets the variables; the system set is never touched.
+TEST_F(ConfigureWineTest, AStandardUserIsAskedAndConfiguresHisOwnSet) {
+  ImportJdk("SOFTWARE\\JavaSoft\\Java Development Kit", "1.8", kHome8);
+  for (int answer : {IDYES, IDNO}) {
+    SCOPED_TRACE(answer == IDYES ? "yes" : "no");
+    testing::SavedValue userHome{HKEY_CURRENT_USER, "Environment", "JAVA_HOME"};
+    testing::SavedValue userClassPath{HKEY_CURRENT_USER, "Environment", "CLASSPATH"};
+    testing::SavedValue userPath{HKEY_CURRENT_USER, "Environment", "Path"};
+    ASSERT_TRUE(testing::WriteRawText(HKEY_CURRENT_USER, "Environment", "Path", "C:\\tavrel-user", REG_SZ));
+    testing::DeleteRawValue(HKEY_CURRENT_USER, "Environment", "JAVA_HOME");
+    messages.calls.clear();
+    SystemSetDenied standardUser;
+    DetectInstalledJdk();
+    ASSERT_EQ(Label(), L"1.8");
+
+    testing::DialogWatcher user(::GetCurrentProcessId(), answer);
+    ClickSuperButton();  // returns once both boxes are dismissed
+    ASSERT_TRUE(user.WaitFor(2, 5000));
+    auto seen = user.Seen();
+    EXPECT_EQ(seen[0].title, L"信息：");
+    EXPECT_EQ(seen[0].text, L"无法写入系统环境变量（需要管理员权限），是否改为当前用户配置？");
+    EXPECT_EQ(seen[1].text, answer == IDYES ? L"JDK环境变量配置成功（当前用户）" : L"JDK环境变量配置失败");
+    ASSERT_EQ(messages.calls.size(), 2u);
+    EXPECT_EQ(messages.calls[0].flags, static_cast<std::uint32_t>(MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL));
+    EXPECT_EQ(messages.calls[1].flags, (answer == IDYES ? 64u : 16u) | MB_TASKMODAL);
+
+    if (answer == IDYES) {
+      EXPECT_EQ(ReadRawText(HKEY_CURRENT_USER, "Environment", "JAVA_HOME"), kHome8);
+      EXPECT_EQ(ReadRawText(HKEY_CURRENT_USER, "Environment", "CLASSPATH"),
+                ".;%JAVA_HOME%\\lib\\dt.jar;%JAVA_HOME%\\lib\\tools.jar");
+      EXPECT_EQ(ReadRawText(HKEY_CURRENT_USER, "Environment", "Path"), std::string("C:\\tavrel-user") + kSuffix);
+      EXPECT_EQ(ReadRaw(HKEY_CURRENT_USER, "Environment", "Path")->type, static_cast<DWORD>(REG_EXPAND_SZ));
+    } else {
+      EXPECT_FALSE(ReadRaw(HKEY_CURRENT_USER, "Environment", "JAVA_HOME"));
+      EXPECT_EQ(ReadRawText(HKEY_CURRENT_USER, "Environment", "Path"), "C:\\tavrel-user");
+    }
+    EXPECT_EQ(ReadRaw(HKEY_LOCAL_MACHINE, kSystemKey, "JAVA_HOME"), javaHome.Original());
+    EXPECT_EQ(ReadRawText(HKEY_LOCAL_MACHINE, kSystemKey, "Path"), originalPath);
+  }
 }
 
 TEST_F(ConfigureWineTest, AJdkOnlyInThe32BitViewIsNotFoundOn64BitWindows) {
