@@ -40,9 +40,9 @@ Text WithJdkEntries(const Text& path) {
 
 void Report(bool configured) {
   if (configured)
-    ShowMessageBox("JDK环境变量配置成功", 64);
+    ShowMessageBox("JDK环境变量配置成功", mbflag::kIconInformation);
   else
-    ShowMessageBox("JDK环境变量配置失败", 16);
+    ShowMessageBox("JDK环境变量配置失败", mbflag::kIconError);
 }
 
 }  // namespace

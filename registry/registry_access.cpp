@@ -269,12 +269,12 @@ std::int32_t RegistryAccess::WriteIntegerValue(std::uint32_t root, TextView path
     return lastError_;
   }
   const auto bits = static_cast<std::uint64_t>(value);
-  const std::size_t width = type == 11 ? 8 : 4;
+  const std::size_t width = type == regtype::kQword ? 8 : 4;
   std::uint8_t bytes[8];
   for (std::size_t i = 0; i < width; ++i) bytes[i] = static_cast<std::uint8_t>(bits >> (8 * i));
   // REG_DWORD_BIG_ENDIAN means what it says: readers take the first byte as
   // the highest.
-  if (type == 5) std::reverse(bytes, bytes + 4);
+  if (type == regtype::kDwordBigEndian) std::reverse(bytes, bytes + 4);
   const Text name(valueName);
   lastError_ = Api().SetValueEx(hKey_, name.c_str(), static_cast<std::uint32_t>(type), bytes,
                                 static_cast<std::uint32_t>(width));

@@ -10,10 +10,10 @@ namespace {
 
 RegKey RootOfCode(std::int32_t code) {
   switch (code) {
-    case 1: return RootKey(kHkeyClassesRoot);
-    case 2: return RootKey(kHkeyCurrentConfig);
-    case 4: return RootKey(kHkeyLocalMachine);
-    case 5: return RootKey(kHkeyUsers);
+    case rootcode::kClassesRoot: return RootKey(kHkeyClassesRoot);
+    case rootcode::kCurrentConfig: return RootKey(kHkeyCurrentConfig);
+    case rootcode::kLocalMachine: return RootKey(kHkeyLocalMachine);
+    case rootcode::kUsers: return RootKey(kHkeyUsers);
     default: return RootKey(kHkeyCurrentUser);
   }
 }

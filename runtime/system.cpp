@@ -9,9 +9,6 @@ namespace {
 std::atomic<ShellHost*> g_shell{nullptr};
 std::atomic<MessageHost*> g_messages{nullptr};
 std::atomic<RegistryApi*> g_registry{nullptr};
-
-constexpr std::uint32_t kSystemModal = 0x1000;
-constexpr std::uint32_t kTaskModal = 0x2000;
 }  // namespace
 
 ShellHost& CurrentShellHost() {
@@ -52,7 +49,7 @@ Logical RunProgram(TextView commandLine, std::optional<Logical> wait, std::optio
 void OpenWebPage(TextView address) { CurrentShellHost().OpenWithShell(Text(address)); }
 
 std::uint32_t EffectiveMessageBoxFlags(std::uint32_t flags) {
-  return (flags & kSystemModal) ? flags : (flags | kTaskModal);
+  return (flags & mbflag::kSystemModal) ? flags : (flags | mbflag::kTaskModal);
 }
 
 std::int32_t ButtonNumberOfId(std::int32_t id) {

@@ -25,6 +25,15 @@ Logical RunProgram(TextView commandLine, std::optional<Logical> wait = std::null
 
 void OpenWebPage(TextView address);
 
+// Message-box flags (the platform's MB_ values) the program passes.
+namespace mbflag {
+inline constexpr std::uint32_t kIconError = 0x10;        // MB_ICONERROR
+inline constexpr std::uint32_t kIconWarning = 0x30;      // MB_ICONWARNING
+inline constexpr std::uint32_t kIconInformation = 0x40;  // MB_ICONINFORMATION
+inline constexpr std::uint32_t kSystemModal = 0x1000;    // MB_SYSTEMMODAL
+inline constexpr std::uint32_t kTaskModal = 0x2000;      // MB_TASKMODAL
+}  // namespace mbflag
+
 // Buttons returned: OK 0, Cancel 1, Abort 2, Retry 3, Ignore 4, Yes 5, No 6.
 // Adds the task-modal bit unless the system-modal bit is set.
 std::int32_t ShowMessageBox(TextView message, std::uint32_t flags, std::optional<TextView> title = std::nullopt,
@@ -32,8 +41,12 @@ std::int32_t ShowMessageBox(TextView message, std::uint32_t flags, std::optional
 
 void ProcessEvents();
 
-// Root codes: 1 HKCR, 2 HKCC, 3 HKCU, 4 HKLM, 5 HKU, any other HKCU. The part
-// after the last backslash is the value name.
+// The roots ReadRegistryText reads under; any other code reads HKCU.
+namespace rootcode {
+inline constexpr std::int32_t kClassesRoot = 1, kCurrentConfig = 2, kCurrentUser = 3, kLocalMachine = 4, kUsers = 5;
+}  // namespace rootcode
+
+// The part after the last backslash of the path is the value name.
 Text ReadRegistryText(std::int32_t rootCode, TextView path, std::optional<TextView> defaultText = std::nullopt);
 
 // The Windows "SW_" value of a RunProgram window mode.

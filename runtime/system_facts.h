@@ -17,6 +17,8 @@ struct VersionRecord {
   Text servicePack;               // szCSDVersion up to its first zero byte
 };
 
+inline constexpr std::int32_t kMetricServerR2 = 89;  // SM_SERVERR2
+
 class SystemFactsApi {
  public:
   virtual ~SystemFactsApi() = default;
@@ -29,7 +31,7 @@ class SystemFactsApi {
   // RtlGetNtVersionNumbers of ntdll, bound by name at run time; false when
   // the system has no such function.
   virtual bool NtVersionNumbers(std::uint32_t* major, std::uint32_t* minor, std::uint32_t* build) = 0;
-  // GetSystemMetrics.
+  // GetSystemMetrics (kMetricServerR2 ...).
   virtual std::int32_t SystemMetric(std::int32_t index) = 0;
   // RtlGetProductInfo of ntdll, bound by name at run time; false when the
   // system has no such function. Writes the product type as the call does.

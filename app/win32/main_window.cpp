@@ -376,7 +376,7 @@ void MainWindow::Fire(ControlId control, int event) {
 }
 
 void MainWindow::SetTimerInterval(Child& timer, int interval) {
-  timer.interval = interval < 0 ? 0 : interval;
+  timer.interval = ClampedValue(*FindProperty(ControlType::Timer, prop::kTimerInterval), interval, 0, 0, 0);
   if (!hwnd_) return;
   // The control id is the timer id, so WM_TIMER finds its control.
   if (timer.interval == 0)
@@ -412,7 +412,10 @@ PropertyValue MainWindow::GetControlProperty(WindowId window, ControlId control,
   Child* child = FindChild(control);
   if (!child) return {};
   const ControlDescription& c = *child->description;
-  if (c.type == ControlType::Timer) return property == 8 ? PropertyValue(child->interval) : PropertyValue();
+  if (!FindProperty(c.type, property)) return {};
+  // A timer has no window: of its properties only the interval is kept.
+  if (c.type == ControlType::Timer)
+    return property == prop::kTimerInterval ? PropertyValue(child->interval) : PropertyValue();
   if (!child->hwnd) return {};
 
   if (property <= prop::kHeight) {
@@ -438,14 +441,15 @@ PropertyValue MainWindow::GetControlProperty(WindowId window, ControlId control,
     default: break;
   }
   if (property == CaptionPropertyOf(c.type)) return Caption(*child);
-  if (c.type == ControlType::ComboBox && property == 19)
-    return static_cast<std::int32_t>(::SendMessageW(child->hwnd, CB_GETCURSEL, 0, 0));
-  if (c.type == ControlType::ProcessBar) {
-    if (property == 11) return static_cast<std::int32_t>(::SendMessageW(child->hwnd, PBM_GETRANGE, TRUE, 0));
-    if (property == 12) return static_cast<std::int32_t>(::SendMessageW(child->hwnd, PBM_GETRANGE, FALSE, 0));
-    if (property == 13) return static_cast<std::int32_t>(::SendMessageW(child->hwnd, PBM_GETPOS, 0, 0));
+  switch (property) {
+    case prop::kComboSelection: return static_cast<std::int32_t>(::SendMessageW(child->hwnd, CB_GETCURSEL, 0, 0));
+    case prop::kProgressMinimum:
+      return static_cast<std::int32_t>(::SendMessageW(child->hwnd, PBM_GETRANGE, TRUE, 0));
+    case prop::kProgressMaximum:
+      return static_cast<std::int32_t>(::SendMessageW(child->hwnd, PBM_GETRANGE, FALSE, 0));
+    case prop::kProgressPosition: return static_cast<std::int32_t>(::SendMessageW(child->hwnd, PBM_GETPOS, 0, 0));
+    default: return {};
   }
-  return {};
 }
 
 void MainWindow::SetControlProperty(WindowId window, ControlId control, int property, const PropertyValue& value) {
@@ -453,8 +457,10 @@ void MainWindow::SetControlProperty(WindowId window, ControlId control, int prop
   Child* child = FindChild(control);
   if (!child) return;
   const ControlDescription& c = *child->description;
+  const ControlProperty* row = FindProperty(c.type, property);
+  if (!row) return;
   if (c.type == ControlType::Timer) {
-    if (property == 8) SetTimerInterval(*child, value.AsInt());
+    if (property == prop::kTimerInterval) SetTimerInterval(*child, value.AsInt());
     return;
   }
   if (!child->hwnd) return;
@@ -492,19 +498,21 @@ void MainWindow::SetControlProperty(WindowId window, ControlId control, int prop
     SetCaption(*child, value.AsText());
     return;
   }
-  if (c.type == ControlType::ComboBox && property == 19) {
-    ::SendMessageW(child->hwnd, CB_SETCURSEL, static_cast<WPARAM>(value.AsInt()), 0);
-    return;
-  }
-  if (c.type == ControlType::ProcessBar) {
-    if (property == 11 || property == 12) {
+  // The controls keep a selection and a position in bounds themselves.
+  switch (property) {
+    case prop::kComboSelection:
+      ::SendMessageW(child->hwnd, CB_SETCURSEL, static_cast<WPARAM>(value.AsInt()), 0);
+      return;
+    case prop::kProgressMinimum:
+    case prop::kProgressMaximum: {
       auto lo = static_cast<int>(::SendMessageW(child->hwnd, PBM_GETRANGE, TRUE, 0));
       auto hi = static_cast<int>(::SendMessageW(child->hwnd, PBM_GETRANGE, FALSE, 0));
-      (property == 11 ? lo : hi) = value.AsInt();
+      (property == prop::kProgressMinimum ? lo : hi) = value.AsInt();
       ::SendMessageW(child->hwnd, PBM_SETRANGE32, lo, hi);
-    } else if (property == 13) {
-      ::SendMessageW(child->hwnd, PBM_SETPOS, value.AsInt(), 0);
+      return;
     }
+    case prop::kProgressPosition: ::SendMessageW(child->hwnd, PBM_SETPOS, value.AsInt(), 0); return;
+    default: return;
   }
 }
 
