@@ -21,7 +21,7 @@ constexpr std::size_t kLongestNameBuffer = 2 * 16384;
 constexpr int kReadAttempts = 4;
 constexpr const char* kHardwareProfile = "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current";
 
-RegistryApi& Api() { return CurrentRegistryApi(); }
+RegistryApi& Api() { return g_registrySeam.Current(); }
 
 bool IsStringType(std::int32_t type) {
   return type == regtype::kSz || type == regtype::kExpandSz || type == regtype::kMultiSz;
@@ -51,7 +51,7 @@ std::int64_t HexToInt64(TextView text) {
 RegistryAccess::RegistryAccess() {
   // A 32-bit program on 64-bit Windows reads the 64-bit view, where the
   // system's own software is registered; a 64-bit build is there already.
-  view64_ = sizeof(void*) == 8 || CurrentSystemFactsApi().RunsUnderWow64();
+  view64_ = sizeof(void*) == 8 || g_systemFactsSeam.Current().RunsUnderWow64();
 }
 
 RegistryAccess::~RegistryAccess() { CloseKey(); }

@@ -1,14 +1,11 @@
 #include "runtime/file_version.h"
 
-#include <atomic>
 #include <cstdio>
 
 #include "runtime/text.h"
 
 namespace tavrel {
 namespace {
-
-std::atomic<VersionResourceApi*> g_installed{nullptr};
 
 constexpr std::int32_t kFieldLimit = 255;
 // The code read when the file lists no translation.
@@ -27,13 +24,6 @@ Text Limited(const Text& value) {
 
 }  // namespace
 
-VersionResourceApi& CurrentVersionResourceApi() {
-  VersionResourceApi* api = g_installed.load();
-  return api ? *api : platform::DefaultVersionResourceApi();
-}
-
-void InstallVersionResourceApi(VersionResourceApi* api) { g_installed.store(api); }
-
 Text TranslationCode(std::uint32_t translation) {
   char code[9];
   std::snprintf(code, sizeof code, "%04x%04x", static_cast<unsigned>(translation & 0xFFFF),
@@ -43,7 +33,7 @@ Text TranslationCode(std::uint32_t translation) {
 
 Logical ReadFileVersionInfo(TextView path, FileVersionInfo& info) {
   info = FileVersionInfo{};
-  VersionResourceApi& api = CurrentVersionResourceApi();
+  VersionResourceApi& api = g_versionResourceSeam.Current();
   const ByteSet resource = api.Load(Text(path));
   if (resource.empty()) return 0;
 

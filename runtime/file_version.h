@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "runtime/seam.h"
 #include "runtime/value.h"
 
 namespace tavrel {
@@ -47,11 +48,9 @@ class VersionResourceApi {
   virtual Text LanguageName(std::uint32_t languageId) = 0;
 };
 
-VersionResourceApi& CurrentVersionResourceApi();
-void InstallVersionResourceApi(VersionResourceApi* api);  // nullptr restores the platform's
-
 namespace platform {
 VersionResourceApi& DefaultVersionResourceApi();
 }  // namespace platform
+inline constinit Seam<VersionResourceApi> g_versionResourceSeam{&platform::DefaultVersionResourceApi};
 
 }  // namespace tavrel

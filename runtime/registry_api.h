@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "runtime/seam.h"
 #include "runtime/value.h"
 
 namespace tavrel {
@@ -62,11 +63,9 @@ class RegistryApi {
   virtual Text ExpandEnvironmentStrings(const Text& text) = 0;
 };
 
-RegistryApi& CurrentRegistryApi();
-void InstallRegistryApi(RegistryApi* api);  // nullptr restores the platform's
-
 namespace platform {
 RegistryApi& DefaultRegistryApi();
 }  // namespace platform
+inline constinit Seam<RegistryApi> g_registrySeam{&platform::DefaultRegistryApi};
 
 }  // namespace tavrel

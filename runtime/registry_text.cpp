@@ -35,7 +35,7 @@ Text ReadRegistryText(std::int32_t rootCode, TextView path, std::optional<TextVi
   Text keyPath = cut == TextView::npos ? Text() : Text(path.substr(0, cut));
   Text valueName = cut == TextView::npos ? Text(path) : Text(path.substr(cut + 1));
 
-  RegistryApi& api = CurrentRegistryApi();
+  RegistryApi& api = g_registrySeam.Current();
   RegKey key = 0;
   if (api.OpenKeyEx(RootOfCode(rootCode), keyPath.c_str(), 0, regsam::kRead, &key) != regerr::kSuccess)
     return fallback;

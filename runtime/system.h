@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "runtime/seam.h"
 #include "runtime/value.h"
 
 namespace tavrel {
@@ -78,16 +79,13 @@ class MessageHost {
   virtual void ProcessEvents() = 0;
 };
 
-// The hosts in use. Start-up (or a test) installs them; the platform's
-// default is used until then.
-ShellHost& CurrentShellHost();
-MessageHost& CurrentMessageHost();
-void InstallShellHost(ShellHost* host);      // nullptr restores the default
-void InstallMessageHost(MessageHost* host);  // nullptr restores the default
-
 namespace platform {
 ShellHost& DefaultShellHost();
 MessageHost& DefaultMessageHost();
 }  // namespace platform
+// The hosts in use. Start-up (or a test) installs them; the platform's
+// default is used until then.
+inline constinit Seam<ShellHost> g_shellHostSeam{&platform::DefaultShellHost};
+inline constinit Seam<MessageHost> g_messageHostSeam{&platform::DefaultMessageHost};
 
 }  // namespace tavrel

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "runtime/seam.h"
 #include "runtime/value.h"
 
 namespace tavrel {
@@ -44,11 +45,9 @@ class SystemFactsApi {
   virtual std::uint32_t SystemWow64Directory(char* buffer, std::uint32_t size) = 0;
 };
 
-SystemFactsApi& CurrentSystemFactsApi();
-void InstallSystemFactsApi(SystemFactsApi* api);  // nullptr restores the platform's
-
 namespace platform {
 SystemFactsApi& DefaultSystemFactsApi();
 }  // namespace platform
+inline constinit Seam<SystemFactsApi> g_systemFactsSeam{&platform::DefaultSystemFactsApi};
 
 }  // namespace tavrel

@@ -51,7 +51,7 @@ std::optional<OsFacts> GatherOsFacts(SystemFactsApi& api) {
 Text GetOsDisplayName(std::int32_t& major, std::int32_t& minor, std::optional<Logical> withEdition,
                       std::optional<Logical> withArchitecture, std::optional<Logical> withServicePack,
                       std::optional<Logical> withBuild) {
-  SystemFactsApi& api = CurrentSystemFactsApi();
+  SystemFactsApi& api = g_systemFactsSeam.Current();
   std::optional<OsFacts> facts = GatherOsFacts(api);
   if (!facts) return {};
   major = facts->major;

@@ -155,7 +155,7 @@ void SetTimeouts(WinInetApi& api, InternetHandle request, std::uint32_t timeoutM
 }  // namespace
 
 ByteSet WebRequest(TextView url, const WebRequestArgs& args) {
-  WinInetApi& api = CurrentWinInetApi();
+  WinInetApi& api = g_winInetSeam.Current();
   // Cut to 16 bits, ":65616" would reach port 80 and ":-1" port 65535.
   const std::int32_t port = UrlPort(url);
   if (port < 1 || port > kHighestPort) return {};

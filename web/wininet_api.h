@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "runtime/seam.h"
+
 namespace tavrel {
 
 // An HINTERNET; 0 when an open failed.
@@ -40,12 +42,10 @@ class WinInetApi {
   virtual bool Close(InternetHandle handle) = 0;
 };
 
-// The WinINet in use: the platform's unless a test installed another.
-WinInetApi& CurrentWinInetApi();
-void InstallWinInetApi(WinInetApi* api);  // nullptr restores the platform's
-
 namespace platform {
 WinInetApi& DefaultWinInetApi();
 }  // namespace platform
+// The WinINet in use: the platform's unless a test installed another.
+inline constinit Seam<WinInetApi> g_winInetSeam{&platform::DefaultWinInetApi};
 
 }  // namespace tavrel

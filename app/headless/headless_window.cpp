@@ -12,14 +12,14 @@ HeadlessWindow::HeadlessWindow(const WindowDescription& description) : descripti
 
 HeadlessWindow::~HeadlessWindow() {
   if (installed_) {
-    if (CurrentUiHost() == this) InstallUiHost(nullptr);
-    InstallMessageHost(nullptr);
+    if (g_uiHostSeam.Get() == this) g_uiHostSeam.Install(nullptr);
+    g_messageHostSeam.Install(nullptr);
   }
 }
 
 void HeadlessWindow::Install() {
-  InstallUiHost(this);
-  InstallMessageHost(this);
+  g_uiHostSeam.Install(this);
+  g_messageHostSeam.Install(this);
   installed_ = true;
 }
 

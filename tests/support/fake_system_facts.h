@@ -86,14 +86,11 @@ class FakeSystemFacts final : public SystemFactsApi {
   }
 };
 
-class ScopedSystemFacts {
- public:
-  explicit ScopedSystemFacts(FakeSystemFacts preset = {}) : facts(std::move(preset)) { InstallSystemFactsApi(&facts); }
-  ~ScopedSystemFacts() { InstallSystemFactsApi(nullptr); }
-  ScopedSystemFacts(const ScopedSystemFacts&) = delete;
-  ScopedSystemFacts& operator=(const ScopedSystemFacts&) = delete;
+struct ScopedSystemFacts {
+  explicit ScopedSystemFacts(FakeSystemFacts preset = {}) : facts(std::move(preset)) {}
 
   FakeSystemFacts facts;
+  ScopedSeam<g_systemFactsSeam> installed{facts};
 };
 
 }  // namespace tavrel::testing

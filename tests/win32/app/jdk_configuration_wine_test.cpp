@@ -34,8 +34,6 @@ constexpr const char* kHome11 = "C:\\Program Files\\Java\\jdk-11.0.9";
 // Records what reaches the platform's message box, which still shows it.
 class RecordingMessages final : public MessageHost {
  public:
-  RecordingMessages() { InstallMessageHost(this); }
-  ~RecordingMessages() override { InstallMessageHost(nullptr); }
   std::int32_t MessageBox(const Text& message, std::uint32_t flags, const Text& title, WindowHandle owner) override {
     {
       std::lock_guard lock(mutex);
@@ -53,6 +51,9 @@ class RecordingMessages final : public MessageHost {
   };
   std::mutex mutex;
   std::vector<Call> calls;
+
+ private:
+  ScopedSeam<g_messageHostSeam> installed_{*this};
 };
 
 // The window as described, without the created sequence (which reaches the
@@ -79,10 +80,10 @@ class ConfigureWineTest : public ::testing::Test {
     originalPath = originalPath.substr(0, originalPath.find('\0'));
     DrainQuit();
     ASSERT_TRUE(window->Create(::GetModuleHandleW(nullptr)));
-    InstallUiHost(window.get());
+    g_uiHostSeam.Install(window.get());
   }
   void TearDown() override {
-    InstallUiHost(nullptr);
+    g_uiHostSeam.Install(nullptr);
     window.reset();
     DrainQuit();
     RemoveJdks();

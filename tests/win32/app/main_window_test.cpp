@@ -28,9 +28,9 @@ class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(window.Create(::GetModuleHandleW(nullptr))) << "error " << ::GetLastError();
-    InstallUiHost(&window);
+    g_uiHostSeam.Install(&window);
   }
-  void TearDown() override { InstallUiHost(nullptr); }
+  void TearDown() override { g_uiHostSeam.Install(nullptr); }
 
   HWND Child(ControlId id) {
     struct Find {
