@@ -18,21 +18,17 @@ class SetKey {
     RegistryApi& api = g_registrySeam.Current();
     RegKey root = RootKey(user ? kHkeyCurrentUser : kHkeyLocalMachine);
     const char* path = user ? kUserEnvironmentKey : kSystemEnvironmentKey;
-    code_ = create ? api.CreateKeyEx(root, path, 0, sam, &key_, nullptr) : api.OpenKeyEx(root, path, 0, sam, &key_);
-    if (code_ != regerr::kSuccess) key_ = 0;
+    RegKey key = 0;
+    code_ = create ? api.CreateKeyEx(root, path, 0, sam, &key, nullptr) : api.OpenKeyEx(root, path, 0, sam, &key);
+    if (code_ == regerr::kSuccess) key_.Reset(key);
   }
-  ~SetKey() {
-    if (code_ == regerr::kSuccess) g_registrySeam.Current().CloseKey(key_);
-  }
-  SetKey(const SetKey&) = delete;
-  SetKey& operator=(const SetKey&) = delete;
 
   bool Open() const { return code_ == regerr::kSuccess; }
   std::int32_t Code() const { return code_; }
-  RegKey Get() const { return key_; }
+  RegKey Get() const { return key_.Get(); }
 
  private:
-  RegKey key_ = 0;
+  UniqueRegKey key_;
   std::int32_t code_;
 };
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "runtime/seam.h"
+#include "runtime/unique_handle.h"
 #include "runtime/value.h"
 
 namespace tavrel {
@@ -67,5 +68,13 @@ namespace platform {
 RegistryApi& DefaultRegistryApi();
 }  // namespace platform
 inline constinit Seam<RegistryApi> g_registrySeam{&platform::DefaultRegistryApi};
+
+// An open key, closed through the registry in use.
+struct RegKeyTraits {
+  using Handle = RegKey;
+  static constexpr Handle Invalid() noexcept { return 0; }
+  static void Close(Handle key) noexcept { g_registrySeam.Current().CloseKey(key); }
+};
+using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 
 }  // namespace tavrel

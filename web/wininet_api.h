@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "runtime/seam.h"
+#include "runtime/unique_handle.h"
 
 namespace tavrel {
 
@@ -47,5 +48,13 @@ WinInetApi& DefaultWinInetApi();
 }  // namespace platform
 // The WinINet in use: the platform's unless a test installed another.
 inline constinit Seam<WinInetApi> g_winInetSeam{&platform::DefaultWinInetApi};
+
+// A WinINet handle, closed through the WinINet in use.
+struct InternetHandleTraits {
+  using Handle = InternetHandle;
+  static constexpr Handle Invalid() noexcept { return 0; }
+  static void Close(Handle handle) noexcept { g_winInetSeam.Current().Close(handle); }
+};
+using UniqueInternetHandle = UniqueHandle<InternetHandleTraits>;
 
 }  // namespace tavrel
