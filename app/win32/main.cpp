@@ -2,7 +2,7 @@
 // the main window, run until the window closes, then end the program.
 #include <windows.h>
 
-#include "app/handlers.h"
+#include "app/installer_download.h"
 #include "app/win32/main_window.h"
 #include "runtime/controls.h"
 #include "runtime/program_end.h"
