@@ -70,11 +70,6 @@ RegistryApi& DefaultRegistryApi();
 inline constinit Seam<RegistryApi> g_registrySeam{&platform::DefaultRegistryApi};
 
 // An open key, closed through the registry in use.
-struct RegKeyTraits {
-  using Handle = RegKey;
-  static constexpr Handle Invalid() noexcept { return 0; }
-  static void Close(Handle key) noexcept { g_registrySeam.Current().CloseKey(key); }
-};
-using UniqueRegKey = UniqueHandle<RegKeyTraits>;
+using UniqueRegKey = UniqueHandle<SeamHandleTraits<g_registrySeam, RegKey, &RegistryApi::CloseKey>>;
 
 }  // namespace tavrel

@@ -51,4 +51,13 @@ class ScopedSeam {
   Interface* previous_;
 };
 
+// Handle traits of a kind the implementation in the seam S closes with its
+// member Close (a registry key, a WinINet handle); 0 is no handle.
+template <auto& S, class H, auto CloseMember>
+struct SeamHandleTraits {
+  using Handle = H;
+  static constexpr Handle Invalid() noexcept { return 0; }
+  static void Close(Handle h) noexcept { (S.Current().*CloseMember)(h); }
+};
+
 }  // namespace tavrel

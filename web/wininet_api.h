@@ -50,11 +50,6 @@ WinInetApi& DefaultWinInetApi();
 inline constinit Seam<WinInetApi> g_winInetSeam{&platform::DefaultWinInetApi};
 
 // A WinINet handle, closed through the WinINet in use.
-struct InternetHandleTraits {
-  using Handle = InternetHandle;
-  static constexpr Handle Invalid() noexcept { return 0; }
-  static void Close(Handle handle) noexcept { g_winInetSeam.Current().Close(handle); }
-};
-using UniqueInternetHandle = UniqueHandle<InternetHandleTraits>;
+using UniqueInternetHandle = UniqueHandle<SeamHandleTraits<g_winInetSeam, InternetHandle, &WinInetApi::Close>>;
 
 }  // namespace tavrel
