@@ -34,7 +34,7 @@ class MainWindow final : public UiHost {
     const ControlDescription* description;
     HWND hwnd = nullptr;
     int interval = 0;  // timers
-    Text tag;
+    Text tag{};
     std::int32_t mousePointer = 0;
     // A progress bar: the label whose caption it draws over itself. A label:
     // the bar that draws its caption.
