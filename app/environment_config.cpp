@@ -47,9 +47,9 @@ enum class Outcome { kSystemSet, kUserSet, kFailed };
 
 void Report(Outcome outcome) {
   switch (outcome) {
-    case Outcome::kSystemSet: ShowMessageBox("JDK环境变量配置成功", mbflag::kInformationIcon); break;
-    case Outcome::kUserSet: ShowMessageBox("JDK环境变量配置成功（当前用户）", mbflag::kInformationIcon); break;
-    case Outcome::kFailed: ShowMessageBox("JDK环境变量配置失败", mbflag::kStopIcon); break;
+    case Outcome::kSystemSet: ShowMessageBox("JDK环境变量配置成功", mbflag::kIconInformation); break;
+    case Outcome::kUserSet: ShowMessageBox("JDK环境变量配置成功（当前用户）", mbflag::kIconInformation); break;
+    case Outcome::kFailed: ShowMessageBox("JDK环境变量配置失败", mbflag::kIconError); break;
   }
 }
 
@@ -57,7 +57,7 @@ void Report(Outcome outcome) {
 // own if the user agrees; nothing when he does not.
 std::optional<bool> ChooseUserSet(registry::EnvironmentStore& store) {
   if (store.CanWrite(false)) return false;
-  if (ShowMessageBox(kAskForUserSet, mbflag::kYesNo | mbflag::kQuestionIcon) != mbanswer::kYes) return std::nullopt;
+  if (ShowMessageBox(kAskForUserSet, mbflag::kYesNo | mbflag::kIconQuestion) != mbanswer::kYes) return std::nullopt;
   return true;
 }
 

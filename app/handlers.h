@@ -20,8 +20,4 @@ void ProgressTick();
 // 状态条1: left button pressed anywhere on the bar.
 void OpenSiteClicked();
 
-// Start-up step 2 and 3: the program-wide download state and its clean-up
-// registered with OnProgramEnd.
-void CreateProgramState();
-
 }  // namespace tavrel::app

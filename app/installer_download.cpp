@@ -169,7 +169,7 @@ namespace {
 std::int32_t DownloadEvent(DownloadState& s, TaskRecord& task, std::int32_t code, std::int32_t value3) {
   switch (code) {
     case download::kFileExists:
-      ShowMessageBox("本地目录已有此文件  ", 48, TextView("友情提醒"));
+      ShowMessageBox("本地目录已有此文件  ", mbflag::kIconWarning, TextView("友情提醒"));
       return 1;
     case download::kTransferStarted:
       // The task has created its file: from here on an unfinished end

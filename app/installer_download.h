@@ -25,6 +25,10 @@ struct InstallerRow {
 };
 bool ChooseInstaller(std::int32_t selection, bool system64Bit, InstallerRow* row);
 
+// The program-wide download state, made at start-up before the window, and
+// its clean-up registered with OnProgramEnd.
+void CreateProgramState();
+
 // The download state's clean-up at the end of the program: stops a running
 // task and waits, within the stop's time and a short grace, for its threads;
 // a file left unfinished is removed. A task still asking FileExists is left

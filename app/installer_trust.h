@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "runtime/system.h"
 #include "runtime/value.h"
 
 namespace tavrel::app {
@@ -33,9 +34,9 @@ enum class InstallerCheck {
   Busy,        // still open for writing elsewhere; nothing done, ask again later
 };
 
-// What the user is told when an installer is refused (flags 16, default title).
+// What the user is told when an installer is refused (an error icon, the default title).
 inline constexpr char kInstallerRefusedMessage[] = "安装程序签名校验失败，未启动";
-inline constexpr std::uint32_t kInstallerRefusedFlags = 16;
+inline constexpr std::uint32_t kInstallerRefusedFlags = mbflag::kIconError;
 
 // Checks the installer at path (a full path in the system's code page) and
 // starts it when, and only when, it is genuine: signed by InstallerSigner()

@@ -1,8 +1,7 @@
-// Identifiers of the main window and its controls, and the property numbers
-// the program uses beyond the common ones.
+// Identifiers of the main window and its controls.
 #pragma once
 
-#include "runtime/controls.h"
+#include "app/control_types.h"
 
 namespace tavrel::app {
 
@@ -24,18 +23,5 @@ inline constexpr ControlId kPercentLabel = 0x16012ca1;  // 透明标签1
 inline constexpr ControlId kTimer = 0x16012c7c;         // 时钟1
 inline constexpr ControlId kStatusBar = 0x16012ca3;     // 状态条1
 }  // namespace ctl
-
-namespace prop {
-inline constexpr int kLabelCaption = 8;        // Label, TransLabel
-inline constexpr int kSuperButtonCaption = 22; // SuperBtn
-inline constexpr int kComboSelection = 19;     // ComboBox: 0-based, -1 for none
-inline constexpr int kProgressVisible = 5;     // ProcessBar
-inline constexpr int kProgressMinimum = 11;    // ProcessBar
-inline constexpr int kProgressMaximum = 12;    // ProcessBar
-inline constexpr int kProgressPosition = 13;   // ProcessBar
-inline constexpr int kTimerInterval = 8;       // Timer: ms, 0 stops
-inline constexpr int kGroupCaption = 8;        // GroupBox
-inline constexpr int kButtonCaption = 8;       // Button
-}  // namespace prop
 
 }  // namespace tavrel::app

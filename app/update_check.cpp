@@ -19,7 +19,6 @@
 
 namespace tavrel::app {
 namespace {
-constexpr std::uint32_t kInformationIcon = 64;
 // The window is filled only after the answer: connecting, sending and
 // waiting for the answer take at most 5 s each, 15 s in all, and a service
 // that stays silent counts as "no newer version".
@@ -73,7 +72,7 @@ bool NewerVersionAvailable(TextView updateHost) {
 }
 
 void AnnounceNewVersionAndExit(TextView siteAddress) {
-  ShowMessageBox("发现新版本，请到官方网站下载！", kInformationIcon);
+  ShowMessageBox("发现新版本，请到官方网站下载！", mbflag::kIconInformation);
   OpenWebPage(siteAddress);
   ExitProgram(0);
 }

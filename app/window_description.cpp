@@ -69,17 +69,6 @@ const WindowDescription kMainWindowDescription{
 
 const WindowDescription& MainWindowDescription() { return kMainWindowDescription; }
 
-int CaptionPropertyOf(ControlType type) {
-  switch (type) {
-    case ControlType::SuperBtn: return prop::kSuperButtonCaption;
-    case ControlType::Label:
-    case ControlType::TransLabel:
-    case ControlType::GroupBox:
-    case ControlType::Button: return prop::kLabelCaption;
-    default: return -1;
-  }
-}
-
 const ControlDescription* FindControl(const WindowDescription& window, ControlId id) {
   for (const auto& c : window.controls)
     if (c.id == id) return &c;

@@ -7,11 +7,10 @@
 #include <span>
 #include <vector>
 
+#include "app/control_types.h"
 #include "runtime/controls.h"
 
 namespace tavrel::app {
-
-enum class ControlType { GroupBox, Label, SuperBtn, ComboBox, Button, ProcessBar, TransLabel, Timer, StatusBar };
 
 // Event numbers: 0 is each type's own first event (created, clicked, tick);
 // -1 is the left mouse button pressed on the control.
@@ -56,9 +55,6 @@ struct WindowDescription {
 };
 
 const WindowDescription& MainWindowDescription();
-
-// The number of a control type's caption property, -1 for a type without one.
-int CaptionPropertyOf(ControlType type);
 
 const ControlDescription* FindControl(const WindowDescription& window, ControlId id);
 const ControlDescription* FindControlByName(const WindowDescription& window, TextView name);

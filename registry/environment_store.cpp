@@ -19,7 +19,7 @@ EnvironmentStore::~EnvironmentStore() { AnnounceChanges(); }
 void EnvironmentStore::AnnounceChanges() {
   if (!changed_) return;
   changed_ = false;
-  CurrentSettingsBroadcast().EnvironmentChanged();
+  g_settingsBroadcastSeam.Current().EnvironmentChanged();
 }
 
 Text EnvironmentStore::GetVariable(std::optional<Logical> user, TextView name) {

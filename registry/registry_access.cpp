@@ -21,7 +21,7 @@ constexpr std::size_t kLongestNameBuffer = 2 * 16384;
 constexpr int kReadAttempts = 4;
 constexpr const char* kHardwareProfile = "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current";
 
-RegistryApi& Api() { return CurrentRegistryApi(); }
+RegistryApi& Api() { return g_registrySeam.Current(); }
 
 bool IsStringType(std::int32_t type) {
   return type == regtype::kSz || type == regtype::kExpandSz || type == regtype::kMultiSz;
@@ -51,38 +51,13 @@ std::int64_t HexToInt64(TextView text) {
 RegistryAccess::RegistryAccess() {
   // A 32-bit program on 64-bit Windows reads the 64-bit view, where the
   // system's own software is registered; a 64-bit build is there already.
-  view64_ = sizeof(void*) == 8 || CurrentSystemFactsApi().RunsUnderWow64();
-}
-
-RegistryAccess::~RegistryAccess() { CloseKey(); }
-
-RegistryAccess::RegistryAccess(RegistryAccess&& other) noexcept
-    : view64_(other.view64_),
-      lastError_(other.lastError_),
-      hKey_(std::exchange(other.hKey_, 0)),
-      isOpen_(std::exchange(other.isOpen_, false)),
-      openRoot_(std::exchange(other.openRoot_, kClosedRoot)),
-      openPath_(std::exchange(other.openPath_, Text())),
-      readOnly_(std::exchange(other.readOnly_, false)) {}
-
-RegistryAccess& RegistryAccess::operator=(RegistryAccess&& other) noexcept {
-  if (this != &other) {
-    CloseKey();
-    view64_ = other.view64_;
-    lastError_ = other.lastError_;
-    hKey_ = std::exchange(other.hKey_, 0);
-    isOpen_ = std::exchange(other.isOpen_, false);
-    openRoot_ = std::exchange(other.openRoot_, kClosedRoot);
-    openPath_ = std::exchange(other.openPath_, Text());
-    readOnly_ = std::exchange(other.readOnly_, false);
-  }
-  return *this;
+  view64_ = sizeof(void*) == 8 || g_systemFactsSeam.Current().RunsUnderWow64();
 }
 
 std::uint32_t RegistryAccess::ViewFlag() const { return view64_ ? regsam::kWow64_64 : regsam::kWow64_32; }
 
 bool RegistryAccess::IsOpenOn(std::uint32_t root, TextView path) const {
-  return isOpen_ && openRoot_ == root && openPath_ == path;
+  return key_ && openRoot_ == root && openPath_ == path;
 }
 
 // A key opened for reading serves reads; a change needs it reopened with
@@ -92,7 +67,6 @@ bool RegistryAccess::EnsureOpen(std::uint32_t root, TextView path, bool write) {
 }
 
 void RegistryAccess::Forget() {
-  isOpen_ = false;
   readOnly_ = false;
   openPath_.clear();
   openRoot_ = kClosedRoot;
@@ -101,20 +75,20 @@ void RegistryAccess::Forget() {
 void RegistryAccess::Use64BitView() {
   // The open key belongs to the other view: give it up so that no later
   // call reuses it, without disturbing LastError.
-  if (isOpen_) Api().CloseKey(hKey_);
+  key_.Reset();
   Forget();
   view64_ = true;
 }
 
 void RegistryAccess::Use32BitView() {
-  if (isOpen_) Api().CloseKey(hKey_);
+  key_.Reset();
   Forget();
   view64_ = false;
 }
 
 std::int32_t RegistryAccess::CloseKey() {
-  if (!isOpen_) return -1;
-  lastError_ = Api().CloseKey(hKey_);
+  if (!key_) return -1;
+  lastError_ = Api().CloseKey(key_.Release());
   Forget();
   return lastError_;
 }
@@ -130,7 +104,7 @@ std::intptr_t RegistryAccess::OpenOrCreateKey(std::uint32_t root, TextView path)
 }
 
 std::intptr_t RegistryAccess::Open(std::uint32_t root, TextView path, bool create, bool forReading) {
-  if (IsOpenOn(root, path) && (forReading || !readOnly_)) return static_cast<std::intptr_t>(hKey_);
+  if (IsOpenOn(root, path) && (forReading || !readOnly_)) return static_cast<std::intptr_t>(key_.Get());
   CloseKey();
   RegistryApi& api = Api();
   const std::uint32_t mask = (forReading ? regsam::kRead : regsam::kAllAccess) | ViewFlag();
@@ -161,12 +135,11 @@ std::intptr_t RegistryAccess::Open(std::uint32_t root, TextView path, bool creat
     lastError_ = openUnder(RootKey(root));
   }
   if (lastError_ != regerr::kSuccess) return -1;
-  hKey_ = key;
-  isOpen_ = true;
+  key_.Reset(key);
   openRoot_ = root;
   openPath_ = subKey;
   readOnly_ = forReading;
-  return static_cast<std::intptr_t>(hKey_);
+  return static_cast<std::intptr_t>(key_.Get());
 }
 
 std::int32_t RegistryAccess::EnumSubkeys(std::uint32_t root, TextView path, Array<Text>& names) {
@@ -174,7 +147,7 @@ std::int32_t RegistryAccess::EnumSubkeys(std::uint32_t root, TextView path, Arra
   names = Array<Text>();
   std::vector<char> buffer(kFirstNameBuffer);
   for (std::uint32_t index = 0;;) {
-    lastError_ = Api().EnumKey(hKey_, index, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+    lastError_ = Api().EnumKey(key_.Get(), index, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
     if (lastError_ == regerr::kMoreData && buffer.size() < kLongestNameBuffer) {
       buffer.resize(buffer.size() * 2);
       continue;
@@ -196,7 +169,7 @@ std::int32_t RegistryAccess::EnumValues(std::uint32_t root, TextView path, Array
   for (std::uint32_t index = 0, attempt = 0;;) {
     auto nameSize = static_cast<std::uint32_t>(name.size());
     std::uint32_t type = 0, dataSize = 0;
-    std::int32_t probe = api.EnumValue(hKey_, index, name.data(), &nameSize, &type, nullptr, &dataSize);
+    std::int32_t probe = api.EnumValue(key_.Get(), index, name.data(), &nameSize, &type, nullptr, &dataSize);
     if (probe == regerr::kMoreData && name.size() < kLongestNameBuffer) {
       name.resize(name.size() * 2);
       continue;
@@ -205,7 +178,7 @@ std::int32_t RegistryAccess::EnumValues(std::uint32_t root, TextView path, Array
     std::uint8_t none = 0;
     nameSize = static_cast<std::uint32_t>(name.size());
     lastError_ =
-        api.EnumValue(hKey_, index, name.data(), &nameSize, &type, data.empty() ? &none : data.data(), &dataSize);
+        api.EnumValue(key_.Get(), index, name.data(), &nameSize, &type, data.empty() ? &none : data.data(), &dataSize);
     if (lastError_ == regerr::kMoreData && ++attempt < kReadAttempts) continue;  // grew in between
     if (lastError_ != regerr::kSuccess) break;
     data.resize(std::min<std::size_t>(data.size(), dataSize));
@@ -233,11 +206,11 @@ std::int32_t RegistryAccess::ReadValue(std::uint32_t root, TextView path, TextVi
   const Text name(valueName);
   std::uint32_t type = 0, size = 0;
   std::uint8_t probe = 0;
-  lastError_ = api.QueryValueEx(hKey_, name.c_str(), &type, &probe, &size);
+  lastError_ = api.QueryValueEx(key_.Get(), name.c_str(), &type, &probe, &size);
   if (lastError_ == regerr::kSuccess || lastError_ == regerr::kMoreData) record.type = static_cast<std::int32_t>(type);
   if (lastError_ == regerr::kMoreData) {
     record.data.assign(size, 0);
-    lastError_ = api.QueryValueEx(hKey_, name.c_str(), &type, record.data.data(), &size);
+    lastError_ = api.QueryValueEx(key_.Get(), name.c_str(), &type, record.data.data(), &size);
     if (lastError_ == regerr::kSuccess) {
       record.type = static_cast<std::int32_t>(type);
       record.data.resize(std::min<std::size_t>(record.data.size(), size));
@@ -264,7 +237,7 @@ std::int32_t RegistryAccess::WriteBytesValue(std::uint32_t root, TextView path, 
   if (IsStringType(type)) stored.push_back(0);
   const Text name(valueName);
   std::uint8_t none = 0;
-  lastError_ = Api().SetValueEx(hKey_, name.c_str(), static_cast<std::uint32_t>(type),
+  lastError_ = Api().SetValueEx(key_.Get(), name.c_str(), static_cast<std::uint32_t>(type),
                                 stored.empty() ? &none : stored.data(), static_cast<std::uint32_t>(stored.size()));
   return lastError_;
 }
@@ -279,14 +252,14 @@ std::int32_t RegistryAccess::WriteIntegerValue(std::uint32_t root, TextView path
     return lastError_;
   }
   const auto bits = static_cast<std::uint64_t>(value);
-  const std::size_t width = type == 11 ? 8 : 4;
+  const std::size_t width = type == regtype::kQword ? 8 : 4;
   std::uint8_t bytes[8];
   for (std::size_t i = 0; i < width; ++i) bytes[i] = static_cast<std::uint8_t>(bits >> (8 * i));
   // REG_DWORD_BIG_ENDIAN means what it says: readers take the first byte as
   // the highest.
-  if (type == 5) std::reverse(bytes, bytes + 4);
+  if (type == regtype::kDwordBigEndian) std::reverse(bytes, bytes + 4);
   const Text name(valueName);
-  lastError_ = Api().SetValueEx(hKey_, name.c_str(), static_cast<std::uint32_t>(type), bytes,
+  lastError_ = Api().SetValueEx(key_.Get(), name.c_str(), static_cast<std::uint32_t>(type), bytes,
                                 static_cast<std::uint32_t>(width));
   return lastError_;
 }
@@ -301,7 +274,7 @@ Logical RegistryAccess::WriteQwordFromHex(std::uint32_t root, TextView path, Tex
   }
   PadBytes(bytes, 8);
   const Text name(valueName);
-  lastError_ = Api().SetValueEx(hKey_, name.c_str(), regtype::kQword, bytes.data(), 8);
+  lastError_ = Api().SetValueEx(key_.Get(), name.c_str(), regtype::kQword, bytes.data(), 8);
   return lastError_ == regerr::kSuccess ? 1 : 0;
 }
 
@@ -312,7 +285,7 @@ void RegistryAccess::PadBytes(ByteSet& bytes, std::int32_t length) {
 std::int32_t RegistryAccess::DeleteValue(std::uint32_t root, TextView path, TextView valueName) {
   if (!EnsureOpen(root, path, true)) return lastError_;
   const Text name(valueName);
-  lastError_ = Api().DeleteValue(hKey_, name.c_str());
+  lastError_ = Api().DeleteValue(key_.Get(), name.c_str());
   return lastError_;
 }
 
@@ -322,7 +295,7 @@ std::int32_t RegistryAccess::DeleteKey(std::uint32_t root, TextView path) {
   TextView parent = cut == -1 ? TextView() : path.substr(0, static_cast<std::size_t>(cut - 1));
   const Text child(cut == -1 ? path : path.substr(static_cast<std::size_t>(cut)));
   if (OpenKey(root, parent) == -1) return lastError_;
-  lastError_ = Api().DeleteKey(hKey_, child.c_str());
+  lastError_ = Api().DeleteKey(key_.Get(), child.c_str());
   return lastError_;
 }
 

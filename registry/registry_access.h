@@ -21,11 +21,6 @@ class RegistryAccess {
  public:
   // Starts in the 64-bit view on a 64-bit system, the normal view otherwise.
   RegistryAccess();
-  ~RegistryAccess();
-  RegistryAccess(RegistryAccess&& other) noexcept;
-  RegistryAccess& operator=(RegistryAccess&& other) noexcept;
-  RegistryAccess(const RegistryAccess&) = delete;
-  RegistryAccess& operator=(const RegistryAccess&) = delete;
 
   // The next call on any key opens it anew in the chosen view.
   void Use64BitView();
@@ -71,7 +66,7 @@ class RegistryAccess {
   static Text TypeName(std::int32_t type);
 
   bool Uses64BitView() const { return view64_; }
-  bool IsOpen() const { return isOpen_; }
+  bool IsOpen() const { return static_cast<bool>(key_); }
 
  private:
   bool IsOpenOn(std::uint32_t root, TextView path) const;
@@ -82,8 +77,7 @@ class RegistryAccess {
 
   bool view64_ = false;
   std::int32_t lastError_ = 0;
-  RegKey hKey_ = 0;
-  bool isOpen_ = false;
+  UniqueRegKey key_;
   std::uint32_t openRoot_ = 0;  // 0xFFFFFFFF after a close
   Text openPath_;
   bool readOnly_ = false;  // the open key has read rights only

@@ -1,5 +1,4 @@
 // The registry-backed environment sets.
-#include <atomic>
 #include <vector>
 
 #include "registry/stored_environment.h"
@@ -10,38 +9,32 @@ namespace {
 
 constexpr std::uint32_t kQueryAndSet = 0x1 | 0x2;  // KEY_QUERY_VALUE | KEY_SET_VALUE
 
-std::atomic<SettingsBroadcast*> g_broadcast{nullptr};
-
 bool IsText(std::uint32_t type) { return type == regtype::kSz || type == regtype::kExpandSz; }
 
 // An open key of a set, closed when it goes.
 class SetKey {
  public:
   SetKey(bool user, std::uint32_t sam, bool create) {
-    RegistryApi& api = CurrentRegistryApi();
+    RegistryApi& api = g_registrySeam.Current();
     RegKey root = RootKey(user ? kHkeyCurrentUser : kHkeyLocalMachine);
     const char* path = user ? kUserEnvironmentKey : kSystemEnvironmentKey;
-    code_ = create ? api.CreateKeyEx(root, path, 0, sam, &key_, nullptr) : api.OpenKeyEx(root, path, 0, sam, &key_);
-    if (code_ != regerr::kSuccess) key_ = 0;
+    RegKey key = 0;
+    code_ = create ? api.CreateKeyEx(root, path, 0, sam, &key, nullptr) : api.OpenKeyEx(root, path, 0, sam, &key);
+    if (code_ == regerr::kSuccess) key_.Reset(key);
   }
-  ~SetKey() {
-    if (code_ == regerr::kSuccess) CurrentRegistryApi().CloseKey(key_);
-  }
-  SetKey(const SetKey&) = delete;
-  SetKey& operator=(const SetKey&) = delete;
 
   bool Open() const { return code_ == regerr::kSuccess; }
   std::int32_t Code() const { return code_; }
-  RegKey Get() const { return key_; }
+  RegKey Get() const { return key_.Get(); }
 
  private:
-  RegKey key_ = 0;
+  UniqueRegKey key_;
   std::int32_t code_;
 };
 
 // A text value as stored, sized first so that nothing is ever cut.
 std::optional<RegistryEnvironment::Stored> QueryText(RegKey key, const Text& name) {
-  RegistryApi& api = CurrentRegistryApi();
+  RegistryApi& api = g_registrySeam.Current();
   for (int attempt = 0; attempt < 4; ++attempt) {
     std::uint32_t type = 0, size = 0;
     if (api.QueryValueEx(key, name.c_str(), &type, nullptr, &size) != regerr::kSuccess || !IsText(type))
@@ -56,13 +49,6 @@ std::optional<RegistryEnvironment::Stored> QueryText(RegKey key, const Text& nam
 }
 
 }  // namespace
-
-SettingsBroadcast& CurrentSettingsBroadcast() {
-  SettingsBroadcast* b = g_broadcast.load();
-  return b ? *b : platform::DefaultSettingsBroadcast();
-}
-
-void InstallSettingsBroadcast(SettingsBroadcast* broadcast) { g_broadcast.store(broadcast); }
 
 std::optional<RegistryEnvironment::Stored> RegistryEnvironment::ReadWithType(TextView name) {
   SetKey key(user_, regsam::kRead, false);
@@ -81,7 +67,7 @@ bool RegistryEnvironment::Write(TextView name, TextView value) {
   SetKey key(user_, kQueryAndSet, user_);
   if (!key.Open()) return false;
   const Text valueName(name);
-  RegistryApi& api = CurrentRegistryApi();
+  RegistryApi& api = g_registrySeam.Current();
   std::uint32_t existingType = 0, size = 0;
   bool exists = api.QueryValueEx(key.Get(), valueName.c_str(), &existingType, nullptr, &size) == regerr::kSuccess;
   // A value with references stays expandable, and so does one that already
@@ -101,13 +87,13 @@ bool RegistryEnvironment::Remove(TextView name) {
   SetKey key(user_, kQueryAndSet, false);
   if (!key.Open()) return false;
   const Text valueName(name);
-  return CurrentRegistryApi().DeleteValue(key.Get(), valueName.c_str()) == regerr::kSuccess;
+  return g_registrySeam.Current().DeleteValue(key.Get(), valueName.c_str()) == regerr::kSuccess;
 }
 
 bool RegistryEnvironment::List(const std::function<void(Text)>& each) {
   SetKey key(user_, regsam::kRead, false);
   if (!key.Open()) return user_ && key.Code() == regerr::kFileNotFound;  // no user variables yet
-  RegistryApi& api = CurrentRegistryApi();
+  RegistryApi& api = g_registrySeam.Current();
   char name[16384];  // the longest value name the registry allows
   for (std::uint32_t index = 0;; ++index) {
     std::uint32_t nameSize = sizeof name, type = 0, dataSize = 0;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "runtime/seam.h"
 #include "runtime/value.h"
 
 namespace tavrel::registry {
@@ -67,11 +68,9 @@ class SettingsBroadcast {
   virtual ~SettingsBroadcast() = default;
   virtual void EnvironmentChanged() = 0;
 };
-SettingsBroadcast& CurrentSettingsBroadcast();
-void InstallSettingsBroadcast(SettingsBroadcast* broadcast);  // nullptr restores the platform's
-
 namespace platform {
 SettingsBroadcast& DefaultSettingsBroadcast();
 }  // namespace platform
+inline constinit Seam<SettingsBroadcast> g_settingsBroadcastSeam{&platform::DefaultSettingsBroadcast};
 
 }  // namespace tavrel::registry

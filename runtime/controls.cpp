@@ -1,12 +1,8 @@
 #include "runtime/controls.h"
 
-#include <atomic>
 #include <charconv>
 
 namespace tavrel {
-namespace {
-std::atomic<UiHost*> g_uiHost{nullptr};
-}  // namespace
 
 std::int32_t PropertyValue::AsInt() const {
   if (const auto* i = std::get_if<std::int32_t>(&value_)) return *i;
@@ -19,24 +15,21 @@ Text PropertyValue::AsText() const {
   return {};
 }
 
-void InstallUiHost(UiHost* host) { g_uiHost.store(host); }
-UiHost* CurrentUiHost() { return g_uiHost.load(); }
-
 // Without a window (before start-up, or after it ends) control services do
 // nothing and read as empty, as a missing control does.
 PropertyValue GetControlProperty(WindowId window, ControlId control, int property) {
-  UiHost* host = CurrentUiHost();
+  UiHost* host = g_uiHostSeam.Get();
   return host ? host->GetControlProperty(window, control, property) : PropertyValue{};
 }
 
 void SetControlProperty(WindowId window, ControlId control, int property, const PropertyValue& value) {
-  if (UiHost* host = CurrentUiHost()) host->SetControlProperty(window, control, property, value);
+  if (UiHost* host = g_uiHostSeam.Get()) host->SetControlProperty(window, control, property, value);
 }
 
 std::int32_t ComboInsertItem(WindowId window, ControlId control, std::int32_t index, TextView text,
                              std::optional<std::int32_t> itemData) {
   if (index < 0) return -1;
-  UiHost* host = CurrentUiHost();
+  UiHost* host = g_uiHostSeam.Get();
   return host ? host->ComboInsertItem(window, control, index, Text(text), itemData.value_or(0)) : -1;
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <variant>
 
+#include "runtime/seam.h"
 #include "runtime/value.h"
 
 namespace tavrel {
@@ -57,8 +58,8 @@ void SetControlProperty(WindowId window, ControlId control, int property, const 
 std::int32_t ComboInsertItem(WindowId window, ControlId control, std::int32_t index, TextView text,
                              std::optional<std::int32_t> itemData = std::nullopt);
 
-// The window in use: the real one on Windows, the headless model in tests.
-void InstallUiHost(UiHost* host);
-UiHost* CurrentUiHost();
+// The window in use: the real one on Windows, the headless model in tests;
+// none before start-up and after it ends.
+inline constinit Seam<UiHost> g_uiHostSeam;
 
 }  // namespace tavrel

@@ -1,7 +1,6 @@
 #include "runtime/file_version.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -9,8 +8,6 @@
 
 namespace tavrel {
 namespace {
-
-std::atomic<VersionResourceApi*> g_installed{nullptr};
 
 constexpr std::int32_t kFieldLimit = 255;
 // The code read when the file lists no translation.
@@ -53,13 +50,6 @@ std::optional<Text> ResourceText(const ByteSet& resource, const void* value) {
   return Text(begin, strnlen(begin, *left));
 }
 
-VersionResourceApi& CurrentVersionResourceApi() {
-  VersionResourceApi* api = g_installed.load();
-  return api ? *api : platform::DefaultVersionResourceApi();
-}
-
-void InstallVersionResourceApi(VersionResourceApi* api) { g_installed.store(api); }
-
 Text TranslationCode(std::uint32_t translation) {
   char code[9];
   std::snprintf(code, sizeof code, "%04x%04x", static_cast<unsigned>(translation & 0xFFFF),
@@ -69,7 +59,7 @@ Text TranslationCode(std::uint32_t translation) {
 
 Logical ReadFileVersionInfo(TextView path, FileVersionInfo& info) {
   info = FileVersionInfo{};
-  VersionResourceApi& api = CurrentVersionResourceApi();
+  VersionResourceApi& api = g_versionResourceSeam.Current();
   const ByteSet resource = api.Load(Text(path));
   if (resource.empty()) return 0;
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "runtime/seam.h"
 #include "runtime/value.h"
 
 namespace tavrel {
@@ -56,11 +57,9 @@ std::vector<std::uint32_t> TranslationEntries(const ByteSet& resource, const voi
 // nullopt when value lies outside the resource.
 std::optional<Text> ResourceText(const ByteSet& resource, const void* value);
 
-VersionResourceApi& CurrentVersionResourceApi();
-void InstallVersionResourceApi(VersionResourceApi* api);  // nullptr restores the platform's
-
 namespace platform {
 VersionResourceApi& DefaultVersionResourceApi();
 }  // namespace platform
+inline constinit Seam<VersionResourceApi> g_versionResourceSeam{&platform::DefaultVersionResourceApi};
 
 }  // namespace tavrel

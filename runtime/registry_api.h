@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "runtime/seam.h"
+#include "runtime/unique_handle.h"
 #include "runtime/value.h"
 
 namespace tavrel {
@@ -62,11 +64,12 @@ class RegistryApi {
   virtual Text ExpandEnvironmentStrings(const Text& text) = 0;
 };
 
-RegistryApi& CurrentRegistryApi();
-void InstallRegistryApi(RegistryApi* api);  // nullptr restores the platform's
-
 namespace platform {
 RegistryApi& DefaultRegistryApi();
 }  // namespace platform
+inline constinit Seam<RegistryApi> g_registrySeam{&platform::DefaultRegistryApi};
+
+// An open key, closed through the registry in use.
+using UniqueRegKey = UniqueHandle<SeamHandleTraits<g_registrySeam, RegKey, &RegistryApi::CloseKey>>;
 
 }  // namespace tavrel

@@ -10,10 +10,10 @@ namespace {
 
 RegKey RootOfCode(std::int32_t code) {
   switch (code) {
-    case 1: return RootKey(kHkeyClassesRoot);
-    case 2: return RootKey(kHkeyCurrentConfig);
-    case 4: return RootKey(kHkeyLocalMachine);
-    case 5: return RootKey(kHkeyUsers);
+    case rootcode::kClassesRoot: return RootKey(kHkeyClassesRoot);
+    case rootcode::kCurrentConfig: return RootKey(kHkeyCurrentConfig);
+    case rootcode::kLocalMachine: return RootKey(kHkeyLocalMachine);
+    case rootcode::kUsers: return RootKey(kHkeyUsers);
     default: return RootKey(kHkeyCurrentUser);
   }
 }
@@ -35,22 +35,22 @@ Text ReadRegistryText(std::int32_t rootCode, TextView path, std::optional<TextVi
   Text keyPath = cut == TextView::npos ? Text() : Text(path.substr(0, cut));
   Text valueName = cut == TextView::npos ? Text(path) : Text(path.substr(cut + 1));
 
-  RegistryApi& api = CurrentRegistryApi();
-  RegKey key = 0;
-  if (api.OpenKeyEx(RootOfCode(rootCode), keyPath.c_str(), 0, regsam::kRead, &key) != regerr::kSuccess)
+  RegistryApi& api = g_registrySeam.Current();
+  RegKey opened = 0;
+  if (api.OpenKeyEx(RootOfCode(rootCode), keyPath.c_str(), 0, regsam::kRead, &opened) != regerr::kSuccess)
     return fallback;
+  const UniqueRegKey key(opened);
 
   std::uint32_t type = 0, size = 0;
   Text result = fallback;
-  if (api.QueryValueEx(key, valueName.c_str(), &type, nullptr, &size) == regerr::kSuccess &&
+  if (api.QueryValueEx(key.Get(), valueName.c_str(), &type, nullptr, &size) == regerr::kSuccess &&
       (type == regtype::kSz || type == regtype::kExpandSz)) {
     std::vector<std::uint8_t> buffer(size + 1, 0);
-    if (api.QueryValueEx(key, valueName.c_str(), &type, buffer.data(), &size) == regerr::kSuccess) {
+    if (api.QueryValueEx(key.Get(), valueName.c_str(), &type, buffer.data(), &size) == regerr::kSuccess) {
       Text stored(reinterpret_cast<const char*>(buffer.data()));  // up to the first zero byte
       result = type == regtype::kExpandSz ? api.ExpandEnvironmentStrings(stored) : stored;
     }
   }
-  api.CloseKey(key);
   return result;
 }
 

@@ -1,36 +1,8 @@
 #include "runtime/system.h"
 
-#include <atomic>
-
-#include "runtime/registry_api.h"
-
 namespace tavrel {
-namespace {
-std::atomic<ShellHost*> g_shell{nullptr};
-std::atomic<MessageHost*> g_messages{nullptr};
-std::atomic<RegistryApi*> g_registry{nullptr};
 
-constexpr std::uint32_t kSystemModal = 0x1000;
-constexpr std::uint32_t kTaskModal = 0x2000;
-}  // namespace
-
-ShellHost& CurrentShellHost() {
-  ShellHost* h = g_shell.load();
-  return h ? *h : platform::DefaultShellHost();
-}
-MessageHost& CurrentMessageHost() {
-  MessageHost* h = g_messages.load();
-  return h ? *h : platform::DefaultMessageHost();
-}
-RegistryApi& CurrentRegistryApi() {
-  RegistryApi* r = g_registry.load();
-  return r ? *r : platform::DefaultRegistryApi();
-}
-void InstallShellHost(ShellHost* host) { g_shell.store(host); }
-void InstallMessageHost(MessageHost* host) { g_messages.store(host); }
-void InstallRegistryApi(RegistryApi* api) { g_registry.store(api); }
-
-Text RunDirectory() { return CurrentShellHost().ExecutableDirectory(); }
+Text RunDirectory() { return g_shellHostSeam.Current().ExecutableDirectory(); }
 
 std::int32_t ShowCommandOfWindowMode(std::optional<std::int32_t> windowMode) {
   // SW_HIDE, SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED, SW_SHOWNOACTIVATE, SW_MINIMIZE (minimised,
@@ -43,16 +15,16 @@ std::int32_t ShowCommandOfWindowMode(std::optional<std::int32_t> windowMode) {
 }
 
 Logical RunProgram(TextView commandLine, std::optional<Logical> wait, std::optional<std::int32_t> windowMode) {
-  return CurrentShellHost().StartProcess(Text(commandLine), ShowCommandOfWindowMode(windowMode),
+  return g_shellHostSeam.Current().StartProcess(Text(commandLine), ShowCommandOfWindowMode(windowMode),
                                          wait.value_or(0) != 0)
              ? 1
              : 0;
 }
 
-void OpenWebPage(TextView address) { CurrentShellHost().OpenWithShell(Text(address)); }
+void OpenWebPage(TextView address) { g_shellHostSeam.Current().OpenWithShell(Text(address)); }
 
 std::uint32_t EffectiveMessageBoxFlags(std::uint32_t flags) {
-  return (flags & kSystemModal) ? flags : (flags | kTaskModal);
+  return (flags & mbflag::kSystemModal) ? flags : (flags | mbflag::kTaskModal);
 }
 
 std::int32_t ButtonNumberOfId(std::int32_t id) {
@@ -64,10 +36,10 @@ std::int32_t ShowMessageBox(TextView message, std::uint32_t flags, std::optional
                             std::optional<WindowHandle> owner) {
   Text shownTitle = title ? Text(*title) : Text("信息：");
   std::int32_t id =
-      CurrentMessageHost().MessageBox(Text(message), EffectiveMessageBoxFlags(flags), shownTitle, owner.value_or(0));
+      g_messageHostSeam.Current().MessageBox(Text(message), EffectiveMessageBoxFlags(flags), shownTitle, owner.value_or(0));
   return ButtonNumberOfId(id);
 }
 
-void ProcessEvents() { CurrentMessageHost().ProcessEvents(); }
+void ProcessEvents() { g_messageHostSeam.Current().ProcessEvents(); }
 
 }  // namespace tavrel

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "runtime/seam.h"
 #include "runtime/value.h"
 
 namespace tavrel {
@@ -25,9 +26,15 @@ Logical RunProgram(TextView commandLine, std::optional<Logical> wait = std::null
 
 void OpenWebPage(TextView address);
 
-// Message-box flags (the platform's MB_ values) the program's boxes use.
+// Message-box flags (the platform's MB_ values) the program passes.
 namespace mbflag {
-inline constexpr std::uint32_t kYesNo = 0x4, kStopIcon = 0x10, kQuestionIcon = 0x20, kInformationIcon = 0x40;
+inline constexpr std::uint32_t kYesNo = 0x4;             // MB_YESNO
+inline constexpr std::uint32_t kIconError = 0x10;        // MB_ICONERROR
+inline constexpr std::uint32_t kIconQuestion = 0x20;     // MB_ICONQUESTION
+inline constexpr std::uint32_t kIconWarning = 0x30;      // MB_ICONWARNING
+inline constexpr std::uint32_t kIconInformation = 0x40;  // MB_ICONINFORMATION
+inline constexpr std::uint32_t kSystemModal = 0x1000;    // MB_SYSTEMMODAL
+inline constexpr std::uint32_t kTaskModal = 0x2000;      // MB_TASKMODAL
 }  // namespace mbflag
 
 // Buttons returned: OK 0, Cancel 1, Abort 2, Retry 3, Ignore 4, Yes 5, No 6.
@@ -41,8 +48,12 @@ std::int32_t ShowMessageBox(TextView message, std::uint32_t flags, std::optional
 
 void ProcessEvents();
 
-// Root codes: 1 HKCR, 2 HKCC, 3 HKCU, 4 HKLM, 5 HKU, any other HKCU. The part
-// after the last backslash is the value name.
+// The roots ReadRegistryText reads under; any other code reads HKCU.
+namespace rootcode {
+inline constexpr std::int32_t kClassesRoot = 1, kCurrentConfig = 2, kCurrentUser = 3, kLocalMachine = 4, kUsers = 5;
+}  // namespace rootcode
+
+// The part after the last backslash of the path is the value name.
 Text ReadRegistryText(std::int32_t rootCode, TextView path, std::optional<TextView> defaultText = std::nullopt);
 
 // The Windows "SW_" value of a RunProgram window mode.
@@ -74,16 +85,13 @@ class MessageHost {
   virtual void ProcessEvents() = 0;
 };
 
-// The hosts in use. Start-up (or a test) installs them; the platform's
-// default is used until then.
-ShellHost& CurrentShellHost();
-MessageHost& CurrentMessageHost();
-void InstallShellHost(ShellHost* host);      // nullptr restores the default
-void InstallMessageHost(MessageHost* host);  // nullptr restores the default
-
 namespace platform {
 ShellHost& DefaultShellHost();
 MessageHost& DefaultMessageHost();
 }  // namespace platform
+// The hosts in use. Start-up (or a test) installs them; the platform's
+// default is used until then.
+inline constinit Seam<ShellHost> g_shellHostSeam{&platform::DefaultShellHost};
+inline constinit Seam<MessageHost> g_messageHostSeam{&platform::DefaultMessageHost};
 
 }  // namespace tavrel

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "runtime/seam.h"
 #include "runtime/value.h"
 
 namespace tavrel {
@@ -16,6 +17,8 @@ struct VersionRecord {
   std::uint16_t suiteMask = 0;
   Text servicePack;               // szCSDVersion up to its first zero byte
 };
+
+inline constexpr std::int32_t kMetricServerR2 = 89;  // SM_SERVERR2
 
 class SystemFactsApi {
  public:
@@ -29,7 +32,7 @@ class SystemFactsApi {
   // RtlGetNtVersionNumbers of ntdll, bound by name at run time; false when
   // the system has no such function.
   virtual bool NtVersionNumbers(std::uint32_t* major, std::uint32_t* minor, std::uint32_t* build) = 0;
-  // GetSystemMetrics.
+  // GetSystemMetrics (kMetricServerR2 ...).
   virtual std::int32_t SystemMetric(std::int32_t index) = 0;
   // RtlGetProductInfo of ntdll, bound by name at run time; false when the
   // system has no such function. Writes the product type as the call does.
@@ -42,11 +45,9 @@ class SystemFactsApi {
   virtual std::uint32_t SystemWow64Directory(char* buffer, std::uint32_t size) = 0;
 };
 
-SystemFactsApi& CurrentSystemFactsApi();
-void InstallSystemFactsApi(SystemFactsApi* api);  // nullptr restores the platform's
-
 namespace platform {
 SystemFactsApi& DefaultSystemFactsApi();
 }  // namespace platform
+inline constinit Seam<SystemFactsApi> g_systemFactsSeam{&platform::DefaultSystemFactsApi};
 
 }  // namespace tavrel

@@ -8,6 +8,8 @@
 //     static void Close(Handle h) noexcept;
 //   };
 //
+// A kind with more than one invalid value adds IsInvalid(h).
+//
 // The owner holds the handle as the pointer of a std::unique_ptr, so moving
 // it (defaulted) leaves the source invalid and closes what the target held.
 #pragma once
@@ -40,8 +42,14 @@ class UniqueHandle {
     Slot() noexcept = default;
     Slot(std::nullptr_t) noexcept {}
     explicit Slot(Handle h) noexcept : value(h) {}
-    explicit operator bool() const noexcept { return !(value == Traits::Invalid()); }
-    friend bool operator==(const Slot& a, const Slot& b) noexcept { return a.value == b.value; }
+    explicit operator bool() const noexcept {
+      if constexpr (requires { Traits::IsInvalid(value); })
+        return !Traits::IsInvalid(value);
+      else
+        return !(value == Traits::Invalid());
+    }
+    // Every invalid value is the same "nothing".
+    friend bool operator==(const Slot& a, const Slot& b) noexcept { return (!a && !b) || a.value == b.value; }
     friend bool operator==(const Slot& a, std::nullptr_t) noexcept { return !a; }
   };
   struct Closer {

@@ -5,7 +5,7 @@
 namespace tavrel::sysinfo {
 
 Logical IsSystem64Bit() {
-  SystemFactsApi& api = CurrentSystemFactsApi();
+  SystemFactsApi& api = g_systemFactsSeam.Current();
   if (!api.HasSystemWow64Directory()) return 0;
   constexpr std::uint32_t kSize = 255;
   Text buffer(kSize, ' ');

@@ -8,14 +8,14 @@ namespace {
 class PlatformQuestions final : public OsNameQuestions {
  public:
   explicit PlatformQuestions(SystemFactsApi& api) : api_(api) {}
-  std::int32_t ServerR2() override { return api_.SystemMetric(89); }
+  std::int32_t ServerR2() override { return api_.SystemMetric(kMetricServerR2); }
   std::uint32_t ProductInfoType(std::int32_t major, std::int32_t minor) override {
     std::uint32_t type = 0;
     if (!api_.ProductInfo(static_cast<std::uint32_t>(major), static_cast<std::uint32_t>(minor), 0, 0, &type))
       return 0;
     return type;
   }
-  Text RegistryText(TextView path) override { return ReadRegistryText(4, path); }
+  Text RegistryText(TextView path) override { return ReadRegistryText(rootcode::kLocalMachine, path); }
 
  private:
   SystemFactsApi& api_;
@@ -51,7 +51,7 @@ std::optional<OsFacts> GatherOsFacts(SystemFactsApi& api) {
 Text GetOsDisplayName(std::int32_t& major, std::int32_t& minor, std::optional<Logical> withEdition,
                       std::optional<Logical> withArchitecture, std::optional<Logical> withServicePack,
                       std::optional<Logical> withBuild) {
-  SystemFactsApi& api = CurrentSystemFactsApi();
+  SystemFactsApi& api = g_systemFactsSeam.Current();
   std::optional<OsFacts> facts = GatherOsFacts(api);
   if (!facts) return {};
   major = facts->major;

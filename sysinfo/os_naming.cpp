@@ -13,7 +13,6 @@ constexpr std::uint8_t kWorkstation = 1;
 constexpr std::uint16_t kSuiteEnterprise = 0x2, kSuiteDatacenter = 0x80, kSuitePersonal = 0x200,
                         kSuiteStorageServer = 0x2000, kSuiteHomeServer = 0x8000;
 constexpr std::uint16_t kArchitectureAmd64 = 9;
-constexpr std::int32_t kServerR2Metric = 89;
 
 constexpr std::array<std::pair<std::uint32_t, const char*>, 25> kEditions = {{
     {0x01, "Ultimate Edition"},

@@ -44,24 +44,6 @@ constexpr std::uint32_t kHeaderBufferLimit = 1u << 20;
 
 const char* TextOrNone(const Text& text) { return text.empty() ? nullptr : text.c_str(); }
 
-// Closes its WinINet handle when it goes out of scope.
-class ScopedInternetHandle {
- public:
-  ScopedInternetHandle(WinInetApi& api, InternetHandle handle) : api_(&api), handle_(handle) {}
-  ScopedInternetHandle(ScopedInternetHandle&& other) noexcept
-      : api_(other.api_), handle_(std::exchange(other.handle_, 0)) {}
-  ScopedInternetHandle& operator=(ScopedInternetHandle&&) = delete;
-  ~ScopedInternetHandle() {
-    if (handle_ != 0) api_->Close(handle_);
-  }
-  InternetHandle Get() const { return handle_; }
-  explicit operator bool() const { return handle_ != 0; }
-
- private:
-  WinInetApi* api_;
-  InternetHandle handle_;
-};
-
 Text ChooseAgent(const Text& headers) {
   if (FindText(headers, "User-Agent:", 1, 1) == -1) return Text(kDefaultAgent);
   Text agent = TrimSpaces(TextBetween(ConcatText({headers, kLineBreak}), "User-Agent:", kLineBreak));
@@ -155,7 +137,7 @@ void SetTimeouts(WinInetApi& api, InternetHandle request, std::uint32_t timeoutM
 }  // namespace
 
 ByteSet WebRequest(TextView url, const WebRequestArgs& args) {
-  WinInetApi& api = CurrentWinInetApi();
+  WinInetApi& api = g_winInetSeam.Current();
   // Cut to 16 bits, ":65616" would reach port 80 and ":-1" port 65535.
   const std::int32_t port = UrlPort(url);
   if (port < 1 || port > kHighestPort) return {};
@@ -174,15 +156,15 @@ ByteSet WebRequest(TextView url, const WebRequestArgs& args) {
   {
     const Text proxy(args.proxy);
     const Text httpProxy = ConcatText({"http=", proxy});
-    ScopedInternetHandle internet(
-        api, proxy.empty()   ? api.Open(TextOrNone(agent), kOpenTypeDirect, nullptr, nullptr, 0)
-             : https         ? api.Open(TextOrNone(agent), kOpenTypeProxy, proxy.c_str(), "", 0)
-                             : api.Open(TextOrNone(agent), kOpenTypeProxy, httpProxy.c_str(), "", 0));
+    UniqueInternetHandle internet(
+        proxy.empty() ? api.Open(TextOrNone(agent), kOpenTypeDirect, nullptr, nullptr, 0)
+        : https       ? api.Open(TextOrNone(agent), kOpenTypeProxy, proxy.c_str(), "", 0)
+                      : api.Open(TextOrNone(agent), kOpenTypeProxy, httpProxy.c_str(), "", 0));
     if (!internet) return {};
 
     const Text host = UrlHost(url);
-    ScopedInternetHandle connection(api, api.Connect(internet.Get(), host.c_str(), static_cast<std::uint16_t>(port),
-                                                     nullptr, nullptr, kServiceHttp, 0, 0));
+    UniqueInternetHandle connection(api.Connect(internet.Get(), host.c_str(), static_cast<std::uint16_t>(port),
+                                                nullptr, nullptr, kServiceHttp, 0, 0));
     if (!connection) return {};
 
     const Text path = UrlPath(url);
@@ -190,8 +172,8 @@ ByteSet WebRequest(TextView url, const WebRequestArgs& args) {
     if (args.cookies) flags |= kFlagNoCookies;
     if (args.noRedirect) flags |= kFlagNoAutoRedirect;
     flags |= https ? kFlagSecure : kFlagIgnoreRedirectToHttps;
-    ScopedInternetHandle request(api, api.OpenRequest(connection.Get(), kMethods[method], path.c_str(), "HTTP/1.1",
-                                                      nullptr, nullptr, flags, 0));
+    UniqueInternetHandle request(api.OpenRequest(connection.Get(), kMethods[method], path.c_str(), "HTTP/1.1",
+                                                 nullptr, nullptr, flags, 0));
     if (!request) return {};
 
     const std::uint32_t securityFlags = kIgnoreAllCertificateErrors;

@@ -6,6 +6,9 @@
 
 #include <cstdint>
 
+#include "runtime/seam.h"
+#include "runtime/unique_handle.h"
+
 namespace tavrel {
 
 // An HINTERNET; 0 when an open failed.
@@ -40,12 +43,13 @@ class WinInetApi {
   virtual bool Close(InternetHandle handle) = 0;
 };
 
-// The WinINet in use: the platform's unless a test installed another.
-WinInetApi& CurrentWinInetApi();
-void InstallWinInetApi(WinInetApi* api);  // nullptr restores the platform's
-
 namespace platform {
 WinInetApi& DefaultWinInetApi();
 }  // namespace platform
+// The WinINet in use: the platform's unless a test installed another.
+inline constinit Seam<WinInetApi> g_winInetSeam{&platform::DefaultWinInetApi};
+
+// A WinINet handle, closed through the WinINet in use.
+using UniqueInternetHandle = UniqueHandle<SeamHandleTraits<g_winInetSeam, InternetHandle, &WinInetApi::Close>>;
 
 }  // namespace tavrel

@@ -2,9 +2,8 @@
 
 namespace tavrel::app::headless {
 namespace {
-constexpr int kComboSelection = 19;
-constexpr int kProgressMin = 11, kProgressMax = 12, kProgressPos = 13;
-constexpr int kTimerInterval = 8;
+using prop::kComboSelection, prop::kProgressMinimum, prop::kProgressMaximum, prop::kProgressPosition,
+    prop::kTimerInterval;
 }  // namespace
 
 HeadlessWindow::HeadlessWindow(const WindowDescription& description) : description_(description) {
@@ -13,14 +12,14 @@ HeadlessWindow::HeadlessWindow(const WindowDescription& description) : descripti
 
 HeadlessWindow::~HeadlessWindow() {
   if (installed_) {
-    if (CurrentUiHost() == this) InstallUiHost(nullptr);
-    InstallMessageHost(nullptr);
+    if (g_uiHostSeam.Get() == this) g_uiHostSeam.Install(nullptr);
+    g_messageHostSeam.Install(nullptr);
   }
 }
 
 void HeadlessWindow::Install() {
-  InstallUiHost(this);
-  InstallMessageHost(this);
+  g_uiHostSeam.Install(this);
+  g_messageHostSeam.Install(this);
   installed_ = true;
 }
 
@@ -41,9 +40,9 @@ void HeadlessWindow::Create(bool fireCreated) {
     switch (c.type) {
       case ControlType::ComboBox: p[kComboSelection] = -1; break;
       case ControlType::ProcessBar:
-        p[kProgressMin] = c.rangeMin;
-        p[kProgressMax] = c.rangeMax;
-        p[kProgressPos] = c.position;
+        p[kProgressMinimum] = c.rangeMin;
+        p[kProgressMaximum] = c.rangeMax;
+        p[kProgressPosition] = c.position;
         break;
       case ControlType::Timer: p[kTimerInterval] = c.interval; break;
       default: break;
@@ -72,10 +71,7 @@ void HeadlessWindow::Click(ControlId control) { Fire(control, kEventPrimary); }
 void HeadlessWindow::PressLeftButton(ControlId control) { Fire(control, kEventLeftButtonDown); }
 
 void HeadlessWindow::SelectItem(ControlId combo, std::int32_t index) {
-  Control* c = Find(combo);
-  if (!c || c->description->type != ControlType::ComboBox) return;
-  c->properties[kComboSelection] =
-      (index >= 0 && index < static_cast<std::int32_t>(c->items.size())) ? index : std::int32_t{-1};
+  SetControlProperty(description_.id, combo, kComboSelection, index);
 }
 
 bool HeadlessWindow::Tick(ControlId timer) {
@@ -118,27 +114,21 @@ void HeadlessWindow::SetControlProperty(WindowId window, ControlId control, int 
   if (!c) return;
   // Only the properties a control of this type has can be set, as a real
   // control ignores the others.
-  const ControlType type = c->description->type;
-  bool known = property <= prop::kMousePointer || property == CaptionPropertyOf(type) ||
-               (type == ControlType::ComboBox && property == kComboSelection) ||
-               (type == ControlType::ProcessBar && property >= kProgressMin && property <= kProgressPos) ||
-               (type == ControlType::Timer && property == kTimerInterval);
-  if (!known) return;
-  if (type == ControlType::ComboBox && property == kComboSelection) {
-    SelectItem(control, value.AsInt());
-    return;
+  const ControlProperty* row = FindProperty(c->description->type, property);
+  if (!row) return;
+  auto& p = c->properties;
+  auto intOf = [&p](int number) {
+    auto it = p.find(number);
+    return it == p.end() ? 0 : it->second.AsInt();
+  };
+  switch (row->kind) {
+    case PropertyKind::Text: p[property] = value.AsText(); return;
+    case PropertyKind::Logical: p[property] = value.AsInt() != 0; return;
+    case PropertyKind::Integer:
+      p[property] = ClampedValue(*row, value.AsInt(), intOf(kProgressMinimum), intOf(kProgressMaximum),
+                                 static_cast<std::int32_t>(c->items.size()));
+      return;
   }
-  if (property == CaptionPropertyOf(type) || property == prop::kTag)
-    c->properties[property] = value.AsText();
-  else if (type == ControlType::ProcessBar && property == kProgressPos) {
-    // A progress bar keeps its position within its range.
-    std::int32_t lo = c->properties[kProgressMin].AsInt(), hi = c->properties[kProgressMax].AsInt();
-    std::int32_t v = value.AsInt();
-    c->properties[property] = v < lo ? lo : (v > hi ? hi : v);
-  } else if (property == prop::kVisible || property == prop::kDisabled)
-    c->properties[property] = value.AsInt() != 0;
-  else
-    c->properties[property] = value.AsInt();
 }
 
 std::int32_t HeadlessWindow::ComboInsertItem(WindowId window, ControlId control, std::int32_t index,

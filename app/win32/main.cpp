@@ -2,7 +2,7 @@
 // the main window, run until the window closes, then end the program.
 #include <windows.h>
 
-#include "app/handlers.h"
+#include "app/installer_download.h"
 #include "app/win32/main_window.h"
 #include "runtime/controls.h"
 #include "runtime/program_end.h"
@@ -13,12 +13,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   tavrel::app::CreateProgramState();
 
   tavrel::app::win32::MainWindow window(tavrel::app::MainWindowDescription());
-  tavrel::InstallUiHost(&window);
+  tavrel::g_uiHostSeam.Install(&window);
   if (!window.Create(instance)) {
-    tavrel::InstallUiHost(nullptr);
+    tavrel::g_uiHostSeam.Install(nullptr);
     tavrel::ExitProgram(1);
   }
   window.RunMessageLoop();
-  tavrel::InstallUiHost(nullptr);
+  tavrel::g_uiHostSeam.Install(nullptr);
   tavrel::ExitProgram(0);
 }

@@ -65,11 +65,6 @@ MainWindow::MainWindow(const WindowDescription& description) : description_(desc
   for (const auto& c : description_.controls) children_.push_back(Child{&c});
 }
 
-MainWindow::~MainWindow() {
-  if (hwnd_) ::DestroyWindow(hwnd_);
-  if (font_) ::DeleteObject(font_);
-}
-
 bool MainWindow::Create(HINSTANCE instance) {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&icc);
@@ -87,7 +82,7 @@ bool MainWindow::Create(HINSTANCE instance) {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
   if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-    font_ = ::CreateFontIndirectW(&metrics.lfMessageFont);
+    font_.Reset(::CreateFontIndirectW(&metrics.lfMessageFont));
 
   // Centred on the full screen, not the work area.
   Point origin = CenteredOrigin(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
@@ -98,9 +93,9 @@ bool MainWindow::Create(HINSTANCE instance) {
   if (description_.minimizeBox) style |= WS_MINIMIZEBOX;
   if (description_.maximizeBox) style |= WS_MAXIMIZEBOX;
   if (description_.resizable) style |= WS_THICKFRAME;
-  hwnd_ = ::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, WideFromGbk(description_.caption).c_str(), style,
-                            origin.x, origin.y, description_.outerWidth, description_.outerHeight, nullptr, nullptr,
-                            instance, this);
+  hwnd_.Reset(::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, WideFromGbk(description_.caption).c_str(), style,
+                                origin.x, origin.y, description_.outerWidth, description_.outerHeight, nullptr,
+                                nullptr, instance, this));
   if (!hwnd_) return false;
 
   for (auto& child : children_) CreateControl(child);
@@ -115,8 +110,8 @@ bool MainWindow::Create(HINSTANCE instance) {
       ::SetWindowPos(child.hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
 
-  ::ShowWindow(hwnd_, SW_SHOWNORMAL);
-  ::UpdateWindow(hwnd_);
+  ::ShowWindow(hwnd_.Get(), SW_SHOWNORMAL);
+  ::UpdateWindow(hwnd_.Get());
   Fire(0, kEventPrimary);
   return true;
 }
@@ -133,11 +128,12 @@ void MainWindow::CreateControl(Child& child) {
   if (c.type == ControlType::ComboBox) height += 200;
   DWORD exStyle = c.type == ControlType::TransLabel ? WS_EX_TRANSPARENT : 0;
   auto id = static_cast<INT_PTR>(kFirstChildId + (&child - children_.data()));
+  HWND parent = hwnd_.Get();
   child.hwnd = ::CreateWindowExW(exStyle, ClassOf(c.type), WideFromGbk(c.caption ? c.caption : "").c_str(),
-                                 StyleOf(c), r.left, r.top, r.width, height, hwnd_, reinterpret_cast<HMENU>(id),
-                                 reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE)), nullptr);
+                                 StyleOf(c), r.left, r.top, r.width, height, parent, reinterpret_cast<HMENU>(id),
+                                 reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
   if (!child.hwnd) return;
-  if (font_) ::SendMessageW(child.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  if (font_) ::SendMessageW(child.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
 
   switch (c.type) {
     case ControlType::ComboBox: {
@@ -291,7 +287,7 @@ LRESULT CALLBACK MainWindow::OverlayLabelProc(HWND hwnd, UINT message, WPARAM wP
 int MainWindow::RunMessageLoop() {
   MSG msg;
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (hwnd_ && ::IsDialogMessageW(hwnd_, &msg)) continue;  // tab stops
+    if (hwnd_ && ::IsDialogMessageW(hwnd_.Get(), &msg)) continue;  // tab stops
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }
@@ -304,7 +300,7 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
   auto* self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (self && self->hwnd_ == hwnd) return self->HandleMessage(message, wParam, lParam);
+  if (self && self->hwnd_.Get() == hwnd) return self->HandleMessage(message, wParam, lParam);
   return ::DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
@@ -344,19 +340,19 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_CLOSE:
-      ::DestroyWindow(hwnd_);
+      ::DestroyWindow(hwnd_.Get());
       return 0;
     case WM_DESTROY:
       for (auto& child : children_)
-        if (child.description->type == ControlType::Timer) ::KillTimer(hwnd_, child.description->id);
+        if (child.description->type == ControlType::Timer) ::KillTimer(hwnd_.Get(), child.description->id);
       ::PostQuitMessage(0);
       return 0;
     case WM_NCDESTROY:
-      hwnd_ = nullptr;
+      hwnd_.Release();  // gone already
       break;
     default: break;
   }
-  return ::DefWindowProcW(hwnd_, message, wParam, lParam);
+  return ::DefWindowProcW(hwnd_.Get(), message, wParam, lParam);
 }
 
 MainWindow::Child* MainWindow::FindChild(ControlId id) {
@@ -376,13 +372,13 @@ void MainWindow::Fire(ControlId control, int event) {
 }
 
 void MainWindow::SetTimerInterval(Child& timer, int interval) {
-  timer.interval = interval < 0 ? 0 : interval;
+  timer.interval = ClampedValue(*FindProperty(ControlType::Timer, prop::kTimerInterval), interval, 0, 0, 0);
   if (!hwnd_) return;
   // The control id is the timer id, so WM_TIMER finds its control.
   if (timer.interval == 0)
-    ::KillTimer(hwnd_, timer.description->id);
+    ::KillTimer(hwnd_.Get(), timer.description->id);
   else
-    ::SetTimer(hwnd_, timer.description->id, static_cast<UINT>(timer.interval), nullptr);
+    ::SetTimer(hwnd_.Get(), timer.description->id, static_cast<UINT>(timer.interval), nullptr);
 }
 
 void MainWindow::SetCaption(Child& child, const Text& text) {
@@ -401,8 +397,8 @@ void MainWindow::SetCaption(Child& child, const Text& text) {
 void MainWindow::RedrawUnder(HWND child) {
   RECT r{};
   ::GetWindowRect(child, &r);
-  ::MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
-  ::RedrawWindow(hwnd_, &r, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  ::MapWindowPoints(nullptr, hwnd_.Get(), reinterpret_cast<POINT*>(&r), 2);
+  ::RedrawWindow(hwnd_.Get(), &r, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 Text MainWindow::Caption(const Child& child) const { return GbkFromWide(WindowTextOf(child.hwnd)); }
@@ -412,13 +408,16 @@ PropertyValue MainWindow::GetControlProperty(WindowId window, ControlId control,
   Child* child = FindChild(control);
   if (!child) return {};
   const ControlDescription& c = *child->description;
-  if (c.type == ControlType::Timer) return property == 8 ? PropertyValue(child->interval) : PropertyValue();
+  if (!FindProperty(c.type, property)) return {};
+  // A timer has no window: of its properties only the interval is kept.
+  if (c.type == ControlType::Timer)
+    return property == prop::kTimerInterval ? PropertyValue(child->interval) : PropertyValue();
   if (!child->hwnd) return {};
 
   if (property <= prop::kHeight) {
     RECT r{};
     ::GetWindowRect(child->hwnd, &r);
-    ::MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+    ::MapWindowPoints(nullptr, hwnd_.Get(), reinterpret_cast<POINT*>(&r), 2);
     Rect parentOrigin{0, 0, 0, 0};
     if (c.parent) {
       if (const ControlDescription* p = FindControl(description_, c.parent)) parentOrigin = ClientRect(description_, *p);
@@ -438,14 +437,15 @@ PropertyValue MainWindow::GetControlProperty(WindowId window, ControlId control,
     default: break;
   }
   if (property == CaptionPropertyOf(c.type)) return Caption(*child);
-  if (c.type == ControlType::ComboBox && property == 19)
-    return static_cast<std::int32_t>(::SendMessageW(child->hwnd, CB_GETCURSEL, 0, 0));
-  if (c.type == ControlType::ProcessBar) {
-    if (property == 11) return static_cast<std::int32_t>(::SendMessageW(child->hwnd, PBM_GETRANGE, TRUE, 0));
-    if (property == 12) return static_cast<std::int32_t>(::SendMessageW(child->hwnd, PBM_GETRANGE, FALSE, 0));
-    if (property == 13) return static_cast<std::int32_t>(::SendMessageW(child->hwnd, PBM_GETPOS, 0, 0));
+  switch (property) {
+    case prop::kComboSelection: return static_cast<std::int32_t>(::SendMessageW(child->hwnd, CB_GETCURSEL, 0, 0));
+    case prop::kProgressMinimum:
+      return static_cast<std::int32_t>(::SendMessageW(child->hwnd, PBM_GETRANGE, TRUE, 0));
+    case prop::kProgressMaximum:
+      return static_cast<std::int32_t>(::SendMessageW(child->hwnd, PBM_GETRANGE, FALSE, 0));
+    case prop::kProgressPosition: return static_cast<std::int32_t>(::SendMessageW(child->hwnd, PBM_GETPOS, 0, 0));
+    default: return {};
   }
-  return {};
 }
 
 void MainWindow::SetControlProperty(WindowId window, ControlId control, int property, const PropertyValue& value) {
@@ -453,8 +453,10 @@ void MainWindow::SetControlProperty(WindowId window, ControlId control, int prop
   Child* child = FindChild(control);
   if (!child) return;
   const ControlDescription& c = *child->description;
+  const ControlProperty* row = FindProperty(c.type, property);
+  if (!row) return;
   if (c.type == ControlType::Timer) {
-    if (property == 8) SetTimerInterval(*child, value.AsInt());
+    if (property == prop::kTimerInterval) SetTimerInterval(*child, value.AsInt());
     return;
   }
   if (!child->hwnd) return;
@@ -462,7 +464,7 @@ void MainWindow::SetControlProperty(WindowId window, ControlId control, int prop
   if (property <= prop::kHeight) {
     RECT r{};
     ::GetWindowRect(child->hwnd, &r);
-    ::MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+    ::MapWindowPoints(nullptr, hwnd_.Get(), reinterpret_cast<POINT*>(&r), 2);
     int left = r.left, top = r.top, width = r.right - r.left, height = r.bottom - r.top;
     Rect parentOrigin{0, 0, 0, 0};
     if (c.parent) {
@@ -492,19 +494,21 @@ void MainWindow::SetControlProperty(WindowId window, ControlId control, int prop
     SetCaption(*child, value.AsText());
     return;
   }
-  if (c.type == ControlType::ComboBox && property == 19) {
-    ::SendMessageW(child->hwnd, CB_SETCURSEL, static_cast<WPARAM>(value.AsInt()), 0);
-    return;
-  }
-  if (c.type == ControlType::ProcessBar) {
-    if (property == 11 || property == 12) {
+  // The controls keep a selection and a position in bounds themselves.
+  switch (property) {
+    case prop::kComboSelection:
+      ::SendMessageW(child->hwnd, CB_SETCURSEL, static_cast<WPARAM>(value.AsInt()), 0);
+      return;
+    case prop::kProgressMinimum:
+    case prop::kProgressMaximum: {
       auto lo = static_cast<int>(::SendMessageW(child->hwnd, PBM_GETRANGE, TRUE, 0));
       auto hi = static_cast<int>(::SendMessageW(child->hwnd, PBM_GETRANGE, FALSE, 0));
-      (property == 11 ? lo : hi) = value.AsInt();
+      (property == prop::kProgressMinimum ? lo : hi) = value.AsInt();
       ::SendMessageW(child->hwnd, PBM_SETRANGE32, lo, hi);
-    } else if (property == 13) {
-      ::SendMessageW(child->hwnd, PBM_SETPOS, value.AsInt(), 0);
+      return;
     }
+    case prop::kProgressPosition: ::SendMessageW(child->hwnd, PBM_SETPOS, value.AsInt(), 0); return;
+    default: return;
   }
 }
 

@@ -2,27 +2,25 @@
 // the program's UiHost: handlers reach the controls through it.
 #pragma once
 
-#include <windows.h>
-
 #include <map>
 #include <vector>
 
 #include "app/window_description.h"
 #include "runtime/controls.h"
+#include "runtime/win32/handles.h"
 
 namespace tavrel::app::win32 {
 
 class MainWindow final : public UiHost {
  public:
   explicit MainWindow(const WindowDescription& description);
-  ~MainWindow() override;
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
   // Creates the window and every control, shows it, then runs the created
   // event's handler. False when the window cannot be created.
   bool Create(HINSTANCE instance);
-  HWND Handle() const { return hwnd_; }
+  HWND Handle() const { return hwnd_.Get(); }
   // Runs the message loop until the window is closed.
   int RunMessageLoop();
 
@@ -36,7 +34,7 @@ class MainWindow final : public UiHost {
     const ControlDescription* description;
     HWND hwnd = nullptr;
     int interval = 0;  // timers
-    Text tag;
+    Text tag{};
     std::int32_t mousePointer = 0;
     // A progress bar: the label whose caption it draws over itself. A label:
     // the bar that draws its caption.
@@ -64,9 +62,10 @@ class MainWindow final : public UiHost {
   Text Caption(const Child& child) const;
 
   const WindowDescription& description_;
-  HWND hwnd_ = nullptr;
-  HFONT font_ = nullptr;
   std::vector<Child> children_;
+  // Destroyed first: the window's last messages still reach the children.
+  tavrel::win32::UniqueFont font_;
+  tavrel::win32::UniqueWindow hwnd_;
 };
 
 }  // namespace tavrel::app::win32

@@ -77,11 +77,11 @@ void CheckField(const Text& field, const Text& value) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   InputResource api(ByteSet(data, data + size));
-  InstallVersionResourceApi(&api);
+  g_versionResourceSeam.Install(&api);
   FileVersionInfo info;
   info.fileVersion = "left from before";
   const Logical read = ReadFileVersionInfo("C:\\Tavrel\\Tavrel.exe", info);
-  InstallVersionResourceApi(nullptr);
+  g_versionResourceSeam.Install(nullptr);
   if (!read) {
     FUZZ_CHECK(size == 0 && info.fileVersion.empty() && info.languages.empty());
     return 0;

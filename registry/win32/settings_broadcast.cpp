@@ -1,6 +1,5 @@
-#include <windows.h>
-
 #include "registry/stored_environment.h"
+#include "runtime/win32/handles.h"
 
 namespace tavrel::registry::platform {
 namespace {
@@ -21,8 +20,9 @@ DWORD WINAPI Broadcast(void*) {
 class EnvironmentBroadcast final : public SettingsBroadcast {
  public:
   void EnvironmentChanged() override {
-    HANDLE thread = ::CreateThread(nullptr, 0, &Broadcast, nullptr, 0, nullptr);
-    if (!thread) return;
+    const win32::UniqueKernelHandle owner(::CreateThread(nullptr, 0, &Broadcast, nullptr, 0, nullptr));
+    if (!owner) return;
+    HANDLE thread = owner.Get();
     // The broadcast reaches this thread's windows too: messages sent to
     // them are answered while waiting.
     const DWORD start = ::GetTickCount();
@@ -32,7 +32,6 @@ class EnvironmentBroadcast final : public SettingsBroadcast {
       MSG msg;
       ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
-    ::CloseHandle(thread);
   }
 };
 

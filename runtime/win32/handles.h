@@ -1,106 +1,67 @@
-// Move-only owners of Win32 handles, each with its own invalid value and
-// release function.
+// The Win32 handle kinds, each owned by the portable UniqueHandle: its
+// invalid value and how it is released.
 #pragma once
 
 #include <winsock2.h>
 #include <windows.h>
-#include <wininet.h>
 #include <objbase.h>
 
 #include <utility>
 
+#include "runtime/unique_handle.h"
+
 namespace tavrel::win32 {
-
-template <class Traits>
-class UniqueHandle {
- public:
-  using Handle = typename Traits::Handle;
-
-  UniqueHandle() noexcept = default;
-  explicit UniqueHandle(Handle h) noexcept : handle_(h) {}
-  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.Release()) {}
-  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-    if (this != &other) Reset(other.Release());
-    return *this;
-  }
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  ~UniqueHandle() { Reset(); }
-
-  Handle Get() const noexcept { return handle_; }
-  explicit operator bool() const noexcept { return !Traits::IsInvalid(handle_); }
-  Handle Release() noexcept { return std::exchange(handle_, Traits::Invalid()); }
-  void Reset(Handle h = Traits::Invalid()) noexcept {
-    if (!Traits::IsInvalid(handle_)) Traits::Close(handle_);
-    handle_ = h;
-  }
-  // For out-parameters of the API that creates the handle.
-  Handle* Put() noexcept {
-    Reset();
-    return &handle_;
-  }
-
- private:
-  Handle handle_ = Traits::Invalid();
-};
 
 struct KernelHandleTraits {  // processes, threads, events: invalid is null
   using Handle = HANDLE;
-  static Handle Invalid() { return nullptr; }
-  static bool IsInvalid(Handle h) { return h == nullptr; }
-  static void Close(Handle h) { ::CloseHandle(h); }
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle h) noexcept { ::CloseHandle(h); }
 };
-struct FileHandleTraits {  // CreateFile: invalid is INVALID_HANDLE_VALUE
+struct FileHandleTraits {  // CreateFile: invalid is INVALID_HANDLE_VALUE, null is not open either
   using Handle = HANDLE;
-  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-  static bool IsInvalid(Handle h) { return h == INVALID_HANDLE_VALUE || h == nullptr; }
-  static void Close(Handle h) { ::CloseHandle(h); }
+  static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+  static bool IsInvalid(Handle h) noexcept { return h == INVALID_HANDLE_VALUE || h == nullptr; }
+  static void Close(Handle h) noexcept { ::CloseHandle(h); }
 };
-struct RegKeyTraits {
+struct HkeyTraits {
   using Handle = HKEY;
-  static Handle Invalid() { return nullptr; }
-  static bool IsInvalid(Handle h) { return h == nullptr; }
-  static void Close(Handle h) { ::RegCloseKey(h); }
-};
-struct InternetHandleTraits {
-  using Handle = HINTERNET;
-  static Handle Invalid() { return nullptr; }
-  static bool IsInvalid(Handle h) { return h == nullptr; }
-  static void Close(Handle h) { ::InternetCloseHandle(h); }
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle h) noexcept { ::RegCloseKey(h); }
 };
 struct SocketTraits {
   using Handle = SOCKET;
-  static Handle Invalid() { return INVALID_SOCKET; }
-  static bool IsInvalid(Handle h) { return h == INVALID_SOCKET; }
-  static void Close(Handle h) { ::closesocket(h); }
+  static Handle Invalid() noexcept { return INVALID_SOCKET; }
+  static void Close(Handle h) noexcept { ::closesocket(h); }
 };
 struct ModuleTraits {
   using Handle = HMODULE;
-  static Handle Invalid() { return nullptr; }
-  static bool IsInvalid(Handle h) { return h == nullptr; }
-  static void Close(Handle h) { ::FreeLibrary(h); }
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle h) noexcept { ::FreeLibrary(h); }
 };
 struct MappedViewTraits {
   using Handle = void*;
-  static Handle Invalid() { return nullptr; }
-  static bool IsInvalid(Handle h) { return h == nullptr; }
-  static void Close(Handle h) { ::UnmapViewOfFile(h); }
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle h) noexcept { ::UnmapViewOfFile(h); }
 };
 struct WindowTraits {
   using Handle = HWND;
-  static Handle Invalid() { return nullptr; }
-  static bool IsInvalid(Handle h) { return h == nullptr; }
-  static void Close(Handle h) { ::DestroyWindow(h); }
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle h) noexcept { ::DestroyWindow(h); }
+};
+struct FontTraits {
+  using Handle = HFONT;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle h) noexcept { ::DeleteObject(h); }
 };
 
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFile = UniqueHandle<FileHandleTraits>;
-using UniqueRegKey = UniqueHandle<RegKeyTraits>;
-using UniqueInternet = UniqueHandle<InternetHandleTraits>;
+using UniqueHkey = UniqueHandle<HkeyTraits>;
 using UniqueSocket = UniqueHandle<SocketTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
 using UniqueMappedView = UniqueHandle<MappedViewTraits>;
 using UniqueWindow = UniqueHandle<WindowTraits>;
+using UniqueFont = UniqueHandle<FontTraits>;
 
 // An owned COM interface pointer.
 template <class I>

@@ -65,7 +65,7 @@ class FakeSystemFacts final : public SystemFactsApi {
   }
   std::int32_t SystemMetric(std::int32_t index) override {
     calls.push_back("GetSystemMetrics(" + std::to_string(index) + ")");
-    return index == 89 ? serverR2 : 0;
+    return index == kMetricServerR2 ? serverR2 : 0;
   }
   bool ProductInfo(std::uint32_t major, std::uint32_t minor, std::uint32_t spMajor, std::uint32_t spMinor,
                    std::uint32_t* type) override {
@@ -86,14 +86,11 @@ class FakeSystemFacts final : public SystemFactsApi {
   }
 };
 
-class ScopedSystemFacts {
- public:
-  explicit ScopedSystemFacts(FakeSystemFacts preset = {}) : facts(std::move(preset)) { InstallSystemFactsApi(&facts); }
-  ~ScopedSystemFacts() { InstallSystemFactsApi(nullptr); }
-  ScopedSystemFacts(const ScopedSystemFacts&) = delete;
-  ScopedSystemFacts& operator=(const ScopedSystemFacts&) = delete;
+struct ScopedSystemFacts {
+  explicit ScopedSystemFacts(FakeSystemFacts preset = {}) : facts(std::move(preset)) {}
 
   FakeSystemFacts facts;
+  ScopedSeam<g_systemFactsSeam> installed{facts};
 };
 
 }  // namespace tavrel::testing

@@ -30,12 +30,6 @@ class FakeVersionResources final : public VersionResourceApi {
   std::vector<Text> loaded_;  // path of each resource handed out, by its number
 };
 
-class ScopedVersionResources {
- public:
-  explicit ScopedVersionResources(VersionResourceApi& api) { InstallVersionResourceApi(&api); }
-  ~ScopedVersionResources() { InstallVersionResourceApi(nullptr); }
-  ScopedVersionResources(const ScopedVersionResources&) = delete;
-  ScopedVersionResources& operator=(const ScopedVersionResources&) = delete;
-};
+using ScopedVersionResources = ScopedSeam<g_versionResourceSeam>;
 
 }  // namespace tavrel::testing

@@ -94,12 +94,6 @@ class FakeWinInet final : public WinInetApi {
 };
 
 // Installs a fake for the lifetime of the scope.
-class ScopedWinInet {
- public:
-  explicit ScopedWinInet(WinInetApi& api) { InstallWinInetApi(&api); }
-  ~ScopedWinInet() { InstallWinInetApi(nullptr); }
-  ScopedWinInet(const ScopedWinInet&) = delete;
-  ScopedWinInet& operator=(const ScopedWinInet&) = delete;
-};
+using ScopedWinInet = ScopedSeam<g_winInetSeam>;
 
 }  // namespace tavrel::testing

@@ -10,13 +10,11 @@ namespace tavrel::testing {
 
 class RecordingBroadcast final : public registry::SettingsBroadcast {
  public:
-  RecordingBroadcast() { registry::InstallSettingsBroadcast(this); }
-  ~RecordingBroadcast() override { registry::InstallSettingsBroadcast(nullptr); }
-  RecordingBroadcast(const RecordingBroadcast&) = delete;
-  RecordingBroadcast& operator=(const RecordingBroadcast&) = delete;
-
   void EnvironmentChanged() override { ++count; }
   std::atomic<int> count{0};
+
+ private:
+  ScopedSeam<registry::g_settingsBroadcastSeam> installed_{*this};
 };
 
 }  // namespace tavrel::testing

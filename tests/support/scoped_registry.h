@@ -5,14 +5,11 @@
 
 namespace tavrel::testing {
 
-class ScopedRegistry {
- public:
-  explicit ScopedRegistry(MemoryRegistry::Options options = {}) : registry(options) { InstallRegistryApi(&registry); }
-  ~ScopedRegistry() { InstallRegistryApi(nullptr); }
-  ScopedRegistry(const ScopedRegistry&) = delete;
-  ScopedRegistry& operator=(const ScopedRegistry&) = delete;
+struct ScopedRegistry {
+  explicit ScopedRegistry(MemoryRegistry::Options options = {}) : registry(options) {}
 
   MemoryRegistry registry;
+  ScopedSeam<g_registrySeam> installed{registry};
 };
 
 }  // namespace tavrel::testing

@@ -20,17 +20,9 @@ class ScopedWindows {
   explicit ScopedWindows(Kind kind = Kind::k64)
       : registry(MemoryRegistry::Options{.system64 = kind == Kind::k64, .process64 = false}),
         facts(kind == Kind::k64 ? FakeSystemFacts::Windows64() : FakeSystemFacts::Windows32()) {
-    InstallRegistryApi(&registry);
-    InstallSystemFactsApi(&facts);
     registry.AddKey(kHkeyLocalMachine, kSystemEnvironmentKey);
     registry.SetVariableForExpansion("SystemRoot", "C:\\windows");
   }
-  ~ScopedWindows() {
-    InstallSystemFactsApi(nullptr);
-    InstallRegistryApi(nullptr);
-  }
-  ScopedWindows(const ScopedWindows&) = delete;
-  ScopedWindows& operator=(const ScopedWindows&) = delete;
 
   // The registry keys a JDK installer writes, in the view a 64-bit JDK uses
   // (the only view on a 32-bit system).
@@ -71,6 +63,10 @@ class ScopedWindows {
   MemoryRegistry registry;
   FakeSystemFacts facts;
   RecordingBroadcast broadcast;
+
+ private:
+  ScopedSeam<g_registrySeam> installedRegistry_{registry};
+  ScopedSeam<g_systemFactsSeam> installedFacts_{facts};
 };
 
 }  // namespace tavrel::testing

@@ -52,7 +52,7 @@ class FolderShell final : public ShellHost {
 
 std::string ClickInstall(app::headless::HeadlessWindow& window, const Text& dir) {
   FolderShell shell(dir);
-  InstallShellHost(&shell);
+  g_shellHostSeam.Install(&shell);
   app::CreateProgramState();
   window.Create(false);
   window.ComboInsertItem(app::kMainWindow, app::ctl::kReleaseBox, 0, "Java 8u271", 0);
@@ -63,7 +63,7 @@ std::string ClickInstall(app::headless::HeadlessWindow& window, const Text& dir)
   for (int waited = 0; waited < 60000 && (ticking = window.Tick(app::ctl::kTimer)); waited += 50) ::Sleep(50);
   std::string caption = ticking ? "still-ticking" : window.Caption(app::ctl::kPercentLabel);
   app::ReleaseProgramState(0);
-  InstallShellHost(nullptr);
+  g_shellHostSeam.Install(nullptr);
   return caption;
 }
 

@@ -5,18 +5,17 @@
 namespace tavrel::testing {
 namespace {
 
-win32::UniqueRegKey Open(HKEY root, const std::string& path, REGSAM access, bool create) {
-  win32::UniqueRegKey key;
-  LONG rc = create ? ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, access, nullptr, key.Put(), nullptr)
-                   : ::RegOpenKeyExA(root, path.c_str(), 0, access, key.Put());
-  if (rc != ERROR_SUCCESS) key.Release();
-  return key;
+win32::UniqueHkey Open(HKEY root, const std::string& path, REGSAM access, bool create) {
+  HKEY key = nullptr;
+  LONG rc = create ? ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, access, nullptr, &key, nullptr)
+                   : ::RegOpenKeyExA(root, path.c_str(), 0, access, &key);
+  return win32::UniqueHkey(rc == ERROR_SUCCESS ? key : nullptr);
 }
 
 }  // namespace
 
 std::optional<RawValue> ReadRaw(HKEY root, const std::string& path, const std::string& name, REGSAM view) {
-  win32::UniqueRegKey key = Open(root, path, KEY_READ | view, false);
+  win32::UniqueHkey key = Open(root, path, KEY_READ | view, false);
   if (!key) return std::nullopt;
   DWORD type = 0, size = 0;
   if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
@@ -37,7 +36,7 @@ std::optional<std::string> ReadRawText(HKEY root, const std::string& path, const
 
 bool WriteRaw(HKEY root, const std::string& path, const std::string& name, DWORD type, const std::string& bytes,
               REGSAM view) {
-  win32::UniqueRegKey key = Open(root, path, KEY_ALL_ACCESS | view, true);
+  win32::UniqueHkey key = Open(root, path, KEY_ALL_ACCESS | view, true);
   return key && ::RegSetValueExA(key.Get(), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                                  static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
 }
@@ -48,7 +47,7 @@ bool WriteRawText(HKEY root, const std::string& path, const std::string& name, c
 }
 
 bool DeleteRawValue(HKEY root, const std::string& path, const std::string& name, REGSAM view) {
-  win32::UniqueRegKey key = Open(root, path, KEY_ALL_ACCESS | view, false);
+  win32::UniqueHkey key = Open(root, path, KEY_ALL_ACCESS | view, false);
   return key && ::RegDeleteValueA(key.Get(), name.c_str()) == ERROR_SUCCESS;
 }
 
@@ -57,13 +56,13 @@ bool KeyExistsRaw(HKEY root, const std::string& path, REGSAM view) {
 }
 
 bool DeleteTree(HKEY root, const std::string& path, REGSAM view) {
-  if (win32::UniqueRegKey key = Open(root, path, KEY_ALL_ACCESS | view, false)) {
+  if (win32::UniqueHkey key = Open(root, path, KEY_ALL_ACCESS | view, false)) {
     ::RegDeleteTreeA(key.Get(), nullptr);
     key.Reset();
     std::size_t cut = path.find_last_of('\\');
     std::string parentPath = cut == std::string::npos ? std::string() : path.substr(0, cut);
     std::string child = cut == std::string::npos ? path : path.substr(cut + 1);
-    if (win32::UniqueRegKey parent = Open(root, parentPath, KEY_ALL_ACCESS | view, false))
+    if (win32::UniqueHkey parent = Open(root, parentPath, KEY_ALL_ACCESS | view, false))
       ::RegDeleteKeyExA(parent.Get(), child.c_str(), view, 0);
   }
   return !KeyExistsRaw(root, path, view);

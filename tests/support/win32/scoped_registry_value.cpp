@@ -5,10 +5,10 @@
 namespace tavrel::testing {
 namespace {
 
-win32::UniqueRegKey Open(HKEY root, const std::string& subkey, REGSAM access) {
+win32::UniqueHkey Open(HKEY root, const std::string& subkey, REGSAM access) {
   HKEY key = nullptr;
   if (::RegOpenKeyExA(root, subkey.c_str(), 0, access, &key) != ERROR_SUCCESS) return {};
-  return win32::UniqueRegKey(key);
+  return win32::UniqueHkey(key);
 }
 
 // The outermost key of the path that does not exist yet; empty when all do.
@@ -25,7 +25,7 @@ std::string FirstMissing(HKEY root, const std::string& subkey, REGSAM view) {
 
 std::optional<StoredRegistryValue> ReadRegistryValue(HKEY root, const std::string& subkey, const std::string& name,
                                                      REGSAM view) {
-  win32::UniqueRegKey key = Open(root, subkey, KEY_READ | view);
+  win32::UniqueHkey key = Open(root, subkey, KEY_READ | view);
   if (!key) return std::nullopt;
   DWORD type = 0, size = 0;
   if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
@@ -48,13 +48,13 @@ ScopedRegistryValue::~ScopedRegistryValue() {
     const std::size_t cut = created_.rfind('\\');
     const std::string parentPath = cut == std::string::npos ? std::string() : created_.substr(0, cut);
     const std::string child = cut == std::string::npos ? created_ : created_.substr(cut + 1);
-    if (win32::UniqueRegKey parent = Open(root_, parentPath, KEY_ALL_ACCESS | view_)) {
+    if (win32::UniqueHkey parent = Open(root_, parentPath, KEY_ALL_ACCESS | view_)) {
       ::RegDeleteTreeA(parent.Get(), child.c_str());
       ::RegDeleteKeyExA(parent.Get(), child.c_str(), view_, 0);
     }
     return;
   }
-  win32::UniqueRegKey key = Open(root_, subkey_, KEY_SET_VALUE | view_);
+  win32::UniqueHkey key = Open(root_, subkey_, KEY_SET_VALUE | view_);
   if (!key) return;
   if (original_)
     ::RegSetValueExA(key.Get(), name_.c_str(), 0, original_->type,
@@ -68,13 +68,13 @@ bool ScopedRegistryValue::SetText(const std::string& text, DWORD type) {
   if (::RegCreateKeyExA(root_, subkey_.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view_, nullptr, &raw, nullptr) !=
       ERROR_SUCCESS)
     return false;
-  win32::UniqueRegKey key(raw);
+  win32::UniqueHkey key(raw);
   return ::RegSetValueExA(key.Get(), name_.c_str(), 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
                           static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
 }
 
 bool ScopedRegistryValue::Remove() {
-  win32::UniqueRegKey key = Open(root_, subkey_, KEY_SET_VALUE | view_);
+  win32::UniqueHkey key = Open(root_, subkey_, KEY_SET_VALUE | view_);
   if (!key) return !original_;
   LONG result = ::RegDeleteValueA(key.Get(), name_.c_str());
   return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;

@@ -64,10 +64,11 @@ std::vector<BYTE> ReadCertificate(const std::string& path) {
 
 TrustedRoot::TrustedRoot(std::vector<BYTE> der) : keyPath_(ThumbprintKey(der)) {
   if (keyPath_.empty()) return;
-  win32::UniqueRegKey key;
-  if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Put(),
+  HKEY created = nullptr;
+  if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &created,
                         nullptr) != ERROR_SUCCESS)
     return;
+  const win32::UniqueHkey key(created);
   std::vector<BYTE> blob = CertificateBlob(der);
   trusted_ = ::RegSetValueExA(key.Get(), "Blob", 0, REG_BINARY, blob.data(), static_cast<DWORD>(blob.size())) ==
              ERROR_SUCCESS;

@@ -71,17 +71,17 @@ Bytes FixedFileInfo() {
 
 }  // namespace
 
-std::vector<std::uint8_t> BuildVersionResource(const VersionResourceSpec& spec) {
+std::vector<std::uint8_t> BuildVersionResource(const VersionResourceLayout& layout) {
   std::vector<Bytes> tables;
-  for (const VersionTable& table : spec.tables) {
+  for (const VersionTable& table : layout.tables) {
     std::vector<Bytes> strings;
     for (const auto& [name, value] : table.strings) strings.push_back(StringNode(name, value));
     tables.push_back(Node(table.code, {}, 0, 1, strings));
   }
   std::vector<Bytes> blocks{Node("StringFileInfo", {}, 0, 1, tables)};
-  if (spec.withTranslationTable) {
+  if (layout.withTranslationTable) {
     Bytes entries;
-    for (std::uint32_t t : spec.translations) Put32(entries, t);
+    for (std::uint32_t t : layout.translations) Put32(entries, t);
     const Bytes var = Node("Translation", entries, static_cast<std::uint16_t>(entries.size()), 0, {});
     blocks.push_back(Node("VarFileInfo", {}, 0, 1, {var}));
   }
@@ -89,10 +89,10 @@ std::vector<std::uint8_t> BuildVersionResource(const VersionResourceSpec& spec) 
   return Node("VS_VERSION_INFO", fixed, static_cast<std::uint16_t>(fixed.size()), 0, blocks);
 }
 
-bool CopyWithVersionResource(const std::string& source, const std::string& target, const VersionResourceSpec* spec) {
+bool CopyWithVersionResource(const std::string& source, const std::string& target, const VersionResourceLayout* layout) {
   if (!CopyFileA(source.c_str(), target.c_str(), FALSE)) return false;
-  if (spec == nullptr) return true;
-  Bytes data = BuildVersionResource(*spec);
+  if (layout == nullptr) return true;
+  Bytes data = BuildVersionResource(*layout);
   HANDLE update = BeginUpdateResourceA(target.c_str(), FALSE);
   if (update == nullptr) return false;
   const BOOL written = UpdateResourceA(update, MAKEINTRESOURCEA(16) /* RT_VERSION */, MAKEINTRESOURCEA(1),

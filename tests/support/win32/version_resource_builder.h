@@ -14,17 +14,17 @@ struct VersionTable {
   std::vector<std::pair<std::string, std::string>> strings;  // name, value (ASCII or GBK)
 };
 
-struct VersionResourceSpec {
+struct VersionResourceLayout {
   std::vector<VersionTable> tables;
   bool withTranslationTable = true;
   std::vector<std::uint32_t> translations;  // language in the low word, code page in the high word
 };
 
 // The binary VS_VERSIONINFO block.
-std::vector<std::uint8_t> BuildVersionResource(const VersionResourceSpec& spec);
+std::vector<std::uint8_t> BuildVersionResource(const VersionResourceLayout& layout);
 
-// Copies source to target (Windows paths) and, when spec is given, replaces
+// Copies source to target (Windows paths) and, when layout is given, replaces
 // the copy's version resource with it. False when either step fails.
-bool CopyWithVersionResource(const std::string& source, const std::string& target, const VersionResourceSpec* spec);
+bool CopyWithVersionResource(const std::string& source, const std::string& target, const VersionResourceLayout* layout);
 
 }  // namespace tavrel::testing

@@ -58,6 +58,10 @@ TEST_F(HeadlessWindowTest, ControlServicesReachTheModel) {
 
   SetControlProperty(kMainWindow, ctl::kProgressBar, prop::kProgressPosition, 150);
   EXPECT_EQ(window.Int(ctl::kProgressBar, prop::kProgressPosition), 100);
+  SetControlProperty(kMainWindow, ctl::kTimer, prop::kTimerInterval, -1);  // as the real timer keeps it
+  EXPECT_EQ(window.Int(ctl::kTimer, prop::kTimerInterval), 0);
+  SetControlProperty(kMainWindow, ctl::kJavaVersion, prop::kProgressMinimum, 3);  // not a label's
+  EXPECT_EQ(GetControlProperty(kMainWindow, ctl::kJavaVersion, prop::kProgressMinimum).AsText(), "");
 }
 
 TEST_F(HeadlessWindowTest, MessageBoxesAreRecordedAndAnswered) {

@@ -58,8 +58,8 @@ class InstallerDownloadTest : public ::testing::Test {
     Text folder = testing::FreshTestFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
     runDir = folder.substr(0, folder.size() - 1);
     shell = std::make_unique<RecordingShell>(runDir);
-    InstallShellHost(shell.get());
-    InstallSystemFactsApi(&facts);
+    g_shellHostSeam.Install(shell.get());
+    g_systemFactsSeam.Install(&facts);
     CreateProgramState();
     window.Install();
     window.Create(false);
@@ -69,8 +69,8 @@ class InstallerDownloadTest : public ::testing::Test {
   void TearDown() override {
     // The clean-up that ends the program: no task may outlive the test.
     ReleaseProgramState(0);
-    InstallSystemFactsApi(nullptr);
-    InstallShellHost(nullptr);
+    g_systemFactsSeam.Install(nullptr);
+    g_shellHostSeam.Install(nullptr);
   }
 
   void Serve(std::function<void(const HttpRequest&, ServerConnection&)> handler) {

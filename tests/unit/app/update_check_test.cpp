@@ -36,11 +36,7 @@ class RecordingShell final : public ShellHost {
   }
 };
 
-class ScopedShell {
- public:
-  explicit ScopedShell(ShellHost& host) { InstallShellHost(&host); }
-  ~ScopedShell() { InstallShellHost(nullptr); }
-};
+using ScopedShell = ScopedSeam<g_shellHostSeam>;
 
 void GiveOwnVersion(FakeVersionResources& versions, const Text& version) {
   auto& file = versions.files["C:\\Tavrel\\Tavrel.exe"];
@@ -164,10 +160,10 @@ void RunCheckAnsweredWithOne() {
   static RecordingShell shell;
   shell.report = true;
   static ReportingMessages messages;
-  InstallShellHost(&shell);
-  InstallMessageHost(&messages);
-  InstallVersionResourceApi(&versions);
-  InstallWinInetApi(&web);
+  g_shellHostSeam.Install(&shell);
+  g_messageHostSeam.Install(&messages);
+  g_versionResourceSeam.Install(&versions);
+  g_winInetSeam.Install(&web);
   CheckForUpdate();
   std::fprintf(stderr, "returned\n");
 }

@@ -35,20 +35,15 @@ class FixedFolderShell final : public ShellHost {
 struct StartedProgram {
   explicit StartedProgram(ScopedWindows::Kind kind, const std::string& answer = "0") : windows(kind) {
     web.body = answer;
-    InstallShellHost(&shell);
-    InstallVersionResourceApi(&versions);
-    InstallWinInetApi(&web);
     window.Install();
-  }
-  ~StartedProgram() {
-    InstallWinInetApi(nullptr);
-    InstallVersionResourceApi(nullptr);
-    InstallShellHost(nullptr);
   }
   ScopedWindows windows;
   FakeVersionResources versions;
   FakeWinInet web;
   FixedFolderShell shell;
+  ScopedSeam<g_shellHostSeam> installedShell{shell};
+  ScopedSeam<g_versionResourceSeam> installedVersions{versions};
+  ScopedSeam<g_winInetSeam> installedWeb{web};
   headless::HeadlessWindow window;
 };
 

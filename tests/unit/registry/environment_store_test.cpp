@@ -38,11 +38,12 @@ void SetProcessVariable(const char* name, const char* value) {
 
 class CountingEvents final : public MessageHost {
  public:
-  CountingEvents() { InstallMessageHost(this); }
-  ~CountingEvents() override { InstallMessageHost(nullptr); }
   std::int32_t MessageBox(const Text&, std::uint32_t, const Text&, WindowHandle) override { return 1; }
   void ProcessEvents() override { ++count; }
   int count = 0;
+
+ private:
+  ScopedSeam<g_messageHostSeam> installed_{*this};
 };
 
 class EnvironmentStoreTest : public ::testing::Test {

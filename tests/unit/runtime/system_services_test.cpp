@@ -54,12 +54,12 @@ class RecordingMessages final : public MessageHost {
 
 TEST(ShowMessageBox, DefaultTitleAndGivenTitle) {
   RecordingMessages rec;
-  InstallMessageHost(&rec);
+  g_messageHostSeam.Install(&rec);
   rec.answer = 6;  // IDYES
   EXPECT_EQ(ShowMessageBox("JDK环境变量配置成功", 64), 5);
   EXPECT_EQ(ShowMessageBox("本地目录已有此文件  ", 48, TextView("友情提醒")), 5);
   EXPECT_EQ(ShowMessageBox("x", 0, TextView("")), 5);
-  InstallMessageHost(nullptr);
+  g_messageHostSeam.Install(nullptr);
   ASSERT_EQ(rec.calls.size(), 3u);
   EXPECT_EQ(rec.calls[0].title, "信息：");
   EXPECT_EQ(rec.calls[0].flags, 0x2040u);

@@ -36,8 +36,6 @@ constexpr const char* kAdoptiumKey = "SOFTWARE\\Eclipse Adoptium";
 // Records what reaches the platform's message box, which still shows it.
 class RecordingMessages final : public MessageHost {
  public:
-  RecordingMessages() { InstallMessageHost(this); }
-  ~RecordingMessages() override { InstallMessageHost(nullptr); }
   std::int32_t MessageBox(const Text& message, std::uint32_t flags, const Text& title, WindowHandle owner) override {
     {
       std::lock_guard lock(mutex);
@@ -55,6 +53,9 @@ class RecordingMessages final : public MessageHost {
   };
   std::mutex mutex;
   std::vector<Call> calls;
+
+ private:
+  ScopedSeam<g_messageHostSeam> installed_{*this};
 };
 
 // The registry as it is, except that the system set refuses changes, as it
@@ -127,10 +128,10 @@ class ConfigureWineTest : public ::testing::Test {
     originalPath = originalPath.substr(0, originalPath.find('\0'));
     DrainQuit();
     ASSERT_TRUE(window->Create(::GetModuleHandleW(nullptr)));
-    InstallUiHost(window.get());
+    g_uiHostSeam.Install(window.get());
   }
   void TearDown() override {
-    InstallUiHost(nullptr);
+    g_uiHostSeam.Install(nullptr);
     window.reset();
     DrainQuit();
     RemoveJdks();

@@ -28,9 +28,9 @@ class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(window.Create(::GetModuleHandleW(nullptr))) << "error " << ::GetLastError();
-    InstallUiHost(&window);
+    g_uiHostSeam.Install(&window);
   }
-  void TearDown() override { InstallUiHost(nullptr); }
+  void TearDown() override { g_uiHostSeam.Install(nullptr); }
 
   HWND Child(ControlId id) {
     struct Find {
@@ -86,8 +86,9 @@ TEST_F(MainWindowTest, EveryControlAtItsPlaceWithItsCaption) {
     EXPECT_EQ(got.bottom - got.top, want.height);
     EXPECT_EQ(::IsWindowVisible(hwnd) != FALSE, c.visible);
     EXPECT_EQ((::GetWindowLongW(hwnd, GWL_STYLE) & WS_TABSTOP) != 0, c.tabStop);
-    if (c.type != ControlType::StatusBar && c.type != ControlType::ComboBox && c.type != ControlType::ProcessBar)
+    if (c.type != ControlType::StatusBar && c.type != ControlType::ComboBox && c.type != ControlType::ProcessBar) {
       EXPECT_EQ(tavrel::win32::GbkFromWide(WindowText(hwnd)), c.caption);
+    }
     // The same, read back through the control services.
     EXPECT_EQ(GetControlProperty(kMainWindow, c.id, tavrel::prop::kWidth).AsInt(), c.width);
     EXPECT_EQ(GetControlProperty(kMainWindow, c.id, tavrel::prop::kLeft).AsInt(), c.left);

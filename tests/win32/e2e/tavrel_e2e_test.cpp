@@ -348,7 +348,9 @@ TEST(EndToEnd, InstallFromAFolderNamedInChineseFailsThenCompletes) {
     const std::string folder =
         testing::FreshTestFolder(folderThere ? "e2e-chinese-there" : "e2e-chinese") + "中文目录\\";
     ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
-    if (folderThere) ASSERT_TRUE(::CreateDirectoryA((folder + "download").c_str(), nullptr));
+    if (folderThere) {
+      ASSERT_TRUE(::CreateDirectoryA((folder + "download").c_str(), nullptr));
+    }
     const std::string stored = folder + "download\\jdk-8u271-windows-x64.exe";
     TavrelDriver tavrel(folder);
     StartAndWaitForFill(tavrel);

@@ -14,7 +14,7 @@
 namespace tavrel {
 namespace {
 
-using testing::VersionResourceSpec;
+using testing::VersionResourceLayout;
 
 std::string WindowsPath(const std::string& unixPath) {
   std::string path = "Z:" + unixPath;
@@ -31,11 +31,11 @@ std::string ThisProgram() {
 }
 
 // A copy of this program with the given resource (none: left without one).
-std::string MadeFile(const std::string& name, const VersionResourceSpec* spec) {
+std::string MadeFile(const std::string& name, const VersionResourceLayout* layout) {
   const std::string folder = WindowsPath(testing::BinaryDir() + "/tests/version-files");
   CreateDirectoryA(folder.c_str(), nullptr);
   const std::string path = folder + "\\" + std::to_string(GetCurrentProcessId()) + "-" + name + ".exe";
-  if (!testing::CopyWithVersionResource(ThisProgram(), path, spec)) return {};
+  if (!testing::CopyWithVersionResource(ThisProgram(), path, layout)) return {};
   return path;
 }
 
@@ -68,7 +68,7 @@ TEST(ReadFileVersionInfoOnWindows, OwnExecutable) {
 TEST(ReadFileVersionInfoOnWindows, TranslationTableChoosesTheStringTable) {
   struct Row {
     const char* what;
-    VersionResourceSpec spec;
+    VersionResourceLayout layout;
     std::string tag;        // whose strings are read
     Text languages;
   };
@@ -85,7 +85,7 @@ TEST(ReadFileVersionInfoOnWindows, TranslationTableChoosesTheStringTable) {
   };
   int n = 0;
   for (const auto& row : rows) {
-    const std::string file = MadeFile("table" + std::to_string(++n), &row.spec);
+    const std::string file = MadeFile("table" + std::to_string(++n), &row.layout);
     ASSERT_FALSE(file.empty()) << row.what;
     FileVersionInfo info;
     ASSERT_EQ(ReadFileVersionInfo(file, info), 1) << row.what;
@@ -105,9 +105,9 @@ TEST(ReadFileVersionInfoOnWindows, TranslationTableChoosesTheStringTable) {
 }
 
 TEST(ReadFileVersionInfoOnWindows, MissingKeysAndLongValues) {
-  VersionResourceSpec spec{{{"040904E4", {{"FileVersion", std::string(300, '7')}, {"Comments", "\xD6\xD0\xCE\xC4"}}}},
+  VersionResourceLayout layout{{{"040904E4", {{"FileVersion", std::string(300, '7')}, {"Comments", "\xD6\xD0\xCE\xC4"}}}},
                            false, {}};
-  const std::string file = MadeFile("partial", &spec);
+  const std::string file = MadeFile("partial", &layout);
   ASSERT_FALSE(file.empty());
   FileVersionInfo info;
   ASSERT_EQ(ReadFileVersionInfo(file, info), 1);
