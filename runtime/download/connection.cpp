@@ -299,6 +299,17 @@ void Connection::SendParting(const std::string& bytes) {
   if (socket_.IsOpen()) socket_.Send(bytes.data(), bytes.size(), kPartingMs, kNever);
 }
 
+Connection::Outcome Connection::ReceiveStreamBytes(std::string& received) {
+  char piece[64 * 1024];  // a stream's messages are small; one receive takes several
+  std::size_t got = 0;
+  auto status = socket_.Receive(piece, sizeof piece, receiveTimeoutMs_, task_.StopRequested(), got);
+  if (status == platform::NetStatus::kStopped) return Outcome::kStopped;
+  if (status == platform::NetStatus::kClosed) return Fail(msg::kStreamEndedEarly);
+  if (status != platform::NetStatus::kOk) return Fail(ReceiveFailureText(status, socket_));
+  received.append(piece, got);
+  return Outcome::kOk;
+}
+
 std::string Connection::ReceiveFailureText(platform::NetStatus status, const platform::Socket& socket) const {
   switch (status) {
     case platform::NetStatus::kTimeout:

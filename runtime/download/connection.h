@@ -77,6 +77,9 @@ class Connection {
   void SendParting(const std::string& bytes);
   // The log text of a failed receive.
   std::string ReceiveFailureText(platform::NetStatus status, const platform::Socket& socket) const;
+  // Appends what socket_ brings next of a stream to received; a close there
+  // is an early end.
+  Outcome ReceiveStreamBytes(std::string& received);
   // Names and creates the file, plans the blocks, tells the task and the
   // caller, asks for the other connections and receives block 0 (its data
   // is on socket_ already when haveData, else RequestBlock asks for it).

@@ -35,7 +35,6 @@ constexpr std::uint32_t kUnset = 0xFFFFFFFF;
 constexpr std::uint32_t kOpenIncarnation = 1, kHeaderIncarnation = 2, kPlayIncarnation = 3;
 // An end of stream whose next entry follows: what came is a whole entry.
 constexpr std::uint32_t kEndWithNextEntry = 1;
-constexpr std::size_t kReceiveSize = 65536;
 
 class MmsConnection final : public Connection {
  public:
@@ -196,7 +195,6 @@ class MmsConnection final : public Connection {
 
   // The next packet; the server's pings are answered on the way.
   Outcome Next(mms::Packet& packet) {
-    char piece[kReceiveSize];
     while (true) {
       switch (mms::ParsePacket(received_, packet)) {
         case mms::ParseResult::kPacket:
@@ -212,12 +210,7 @@ class MmsConnection final : public Connection {
         case mms::ParseResult::kNeedMore:
           break;
       }
-      std::size_t got = 0;
-      auto status = socket_.Receive(piece, sizeof piece, receiveTimeoutMs_, task_.StopRequested(), got);
-      if (status == platform::NetStatus::kStopped) return Outcome::kStopped;
-      if (status == platform::NetStatus::kClosed) return Fail(msg::kStreamEndedEarly);
-      if (status != platform::NetStatus::kOk) return Fail(ReceiveFailureText(status, socket_));
-      received_.append(piece, got);
+      if (Outcome o = ReceiveStreamBytes(received_); o != Outcome::kOk) return o;
     }
   }
 

@@ -25,7 +25,6 @@ namespace tavrel::download {
 namespace {
 
 constexpr int kOk = 200;
-constexpr std::size_t kReceiveSize = 65536;
 const char* const kServerNames[] = {"Real", "Helix"};
 
 class RtspConnection final : public Connection {
@@ -167,7 +166,6 @@ class RtspConnection final : public Connection {
   }
 
   Outcome Next(rtsp::Response& response, rtsp::Frame& frame, bool& isFrame) {
-    char piece[kReceiveSize];
     while (true) {
       std::size_t used = 0;
       switch (rtsp::ParseNext(received_, response, frame, used)) {
@@ -181,12 +179,7 @@ class RtspConnection final : public Connection {
         case rtsp::Parsed::kNeedMore:
           break;
       }
-      std::size_t got = 0;
-      auto status = socket_.Receive(piece, sizeof piece, receiveTimeoutMs_, task_.StopRequested(), got);
-      if (status == platform::NetStatus::kStopped) return Outcome::kStopped;
-      if (status == platform::NetStatus::kClosed) return Fail(msg::kStreamEndedEarly);
-      if (status != platform::NetStatus::kOk) return Fail(ReceiveFailureText(status, socket_));
-      received_.append(piece, got);
+      if (Outcome o = ReceiveStreamBytes(received_); o != Outcome::kOk) return o;
     }
   }
 
