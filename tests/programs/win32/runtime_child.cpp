@@ -96,7 +96,9 @@ int main(int argc, char** argv) {
     // pointer, so that the compiler keeps every call.
     void* volatile block = nullptr;
     for (std::size_t size = std::size_t{1} << 30; size > 0; size /= 2)
-      while ((block = std::malloc(size)) != nullptr) {
+      for (;;) {
+        block = std::malloc(size);
+        if (block == nullptr) break;
       }
     tavrel::OnProgramEnd(&WriteOtherMarker);  // the list cannot grow: out of memory with its lock held
     return 0;
