@@ -63,9 +63,6 @@ class RecordingMessages final : public MessageHost {
 // an administrator.
 class SystemSetDenied final : public RegistryApi {
  public:
-  SystemSetDenied() { InstallRegistryApi(this); }
-  ~SystemSetDenied() override { InstallRegistryApi(nullptr); }
-
   std::int32_t OpenCurrentUser(std::uint32_t sam, RegKey* result) override { return real_.OpenCurrentUser(sam, result); }
   std::int32_t OpenKeyEx(RegKey parent, const char* subKey, std::uint32_t options, std::uint32_t sam,
                          RegKey* result) override {
@@ -102,6 +99,7 @@ class SystemSetDenied final : public RegistryApi {
            (sam & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY)) != 0;
   }
   RegistryApi& real_ = platform::DefaultRegistryApi();
+  ScopedSeam<g_registrySeam> installed_{*this};
 };
 
 // The window as described, without the created sequence (which reaches the

@@ -135,9 +135,9 @@ TEST(ReadFileVersionInfoOnWindows, NoResourceOrNoFile) {
 // A resource whose translation table claims more bytes than the resource
 // holds: the reader takes the entries that are there and reads nothing beyond.
 TEST(ReadFileVersionInfoOnWindows, TranslationTableLongerThanTheResource) {
-  VersionResourceSpec spec;
-  spec.translations = {0x04b00804};
-  ByteSet resource = testing::BuildVersionResource(spec);
+  VersionResourceLayout layout;
+  layout.translations = {0x04b00804};
+  ByteSet resource = testing::BuildVersionResource(layout);
   const std::u16string key = u"Translation";
   const auto* keyBytes = reinterpret_cast<const std::uint8_t*>(key.data());
   const auto at = std::search(resource.begin(), resource.end(), keyBytes, keyBytes + key.size() * 2);
