@@ -2,10 +2,8 @@
 // scripted one that refuses REST.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <memory>
-#include <thread>
 
 #include "runtime/download/messages.h"
 #include "tests/support/download_fixture.h"
@@ -145,9 +143,7 @@ TEST_F(FtpUpload, SendsTheFileWholeOrAfterABreak) {
     if (row.broken) {
       // The break comes once the server holds some of the file.
       const std::string stored = root + "up/" + row.name + ".bin";
-      for (int i = 0; i < 1000 && FileSizeOr0(stored) == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      ASSERT_GT(FileSizeOr0(stored), 0u) << recorder.LogText();
+      ASSERT_TRUE(recorder.WaitUntil([&] { return FileSizeOr0(stored) > 0; }, 10000)) << recorder.LogText();
       server.DropSessions();
     }
     ASSERT_TRUE(recorder.WaitForEnd(20000)) << recorder.LogText();
