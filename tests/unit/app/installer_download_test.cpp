@@ -73,6 +73,8 @@ class InstallerDownloadTest : public ::testing::Test {
     g_shellHostSeam.Install(nullptr);
   }
 
+  // The server outlives the test body (the task may still connect until
+  // TearDown ends it), so a handler keeps copies, never references to locals.
   void Serve(std::function<void(const HttpRequest&, ServerConnection&)> handler) {
     server = std::make_unique<LoopbackHttpServer>(std::move(handler), 88, 60000);
     ASSERT_TRUE(server->Listening()) << "port 88 stayed busy";
@@ -164,7 +166,7 @@ TEST_P(InstallFlow, DownloadsShowsProgressAndChecksTheInstaller) {
   const FlowCase& c = GetParam();
   facts = c.system64 ? testing::FakeSystemFacts::Windows64() : testing::FakeSystemFacts::Windows32();
   const std::string content = testing::TestContent(300000, 7);
-  Serve([&](const HttpRequest& r, ServerConnection& conn) { testing::ServeContent(content, r, conn); });
+  Serve([content](const HttpRequest& r, ServerConnection& conn) { testing::ServeContent(content, r, conn); });
 
   window.SelectItem(ctl::kReleaseBox, c.selection);
   window.Click(ctl::kInstallButton);
@@ -205,7 +207,7 @@ TEST_F(InstallerDownloadTest, NoSelectionOnlyShowsTheEmptyBar) {
 // next try.
 TEST_F(InstallerDownloadTest, AFailedDownloadIsReportedAndLeavesNoFile) {
   const std::string content = testing::TestContent(300000, 3);
-  Serve([&](const HttpRequest& r, ServerConnection& conn) {
+  Serve([content](const HttpRequest& r, ServerConnection& conn) {
     if (r.index == 0) {
       auto reply = testing::ReplyFor(content, r);
       conn.Send(reply.head);
@@ -231,7 +233,7 @@ TEST_F(InstallerDownloadTest, AnExistingFileIsReportedAndKept) {
   std::filesystem::create_directory(runDir + kSep + "download");
   { std::ofstream(Local("jdk-11.0.9_windows-x64_bin.exe")) << "already here"; }
   const std::string content = testing::TestContent(100000, 5);
-  Serve([&](const HttpRequest& r, ServerConnection& conn) { testing::ServeContent(content, r, conn); });
+  Serve([content](const HttpRequest& r, ServerConnection& conn) { testing::ServeContent(content, r, conn); });
   window.SelectItem(ctl::kReleaseBox, 1);
   window.Click(ctl::kInstallButton);
   ASSERT_TRUE(TickUntilTimerStops());
@@ -249,7 +251,7 @@ TEST_F(InstallerDownloadTest, AnExistingFileIsReportedAndKept) {
 // with a size of its own is judged on its own events: the file is kept.
 TEST_F(InstallerDownloadTest, AnExistingFileIsKeptAfterAnotherTaskEnded) {
   const std::string content = testing::TestContent(100000, 4);
-  Serve([&](const HttpRequest& r, ServerConnection& conn) { testing::ServeContent(content, r, conn); });
+  Serve([content](const HttpRequest& r, ServerConnection& conn) { testing::ServeContent(content, r, conn); });
   window.SelectItem(ctl::kReleaseBox, 0);
   window.Click(ctl::kInstallButton);
   ASSERT_TRUE(TickUntilTimerStops());
@@ -263,7 +265,7 @@ TEST_F(InstallerDownloadTest, AnExistingFileIsKeptAfterAnotherTaskEnded) {
 
 TEST_F(InstallerDownloadTest, AClickWhileDownloadingFailsAndTheRunningTaskGoesOn) {
   const std::string content = testing::TestContent(200000, 9);
-  Serve([&](const HttpRequest& r, ServerConnection& conn) {
+  Serve([content](const HttpRequest& r, ServerConnection& conn) {
     auto reply = testing::ReplyFor(content, r);
     conn.Send(reply.head);
     conn.SendPaced(reply.body, 20000, 30);
@@ -284,7 +286,7 @@ TEST_F(InstallerDownloadTest, AClickWhileDownloadingFailsAndTheRunningTaskGoesOn
 // of the installer it had written.
 TEST_F(InstallerDownloadTest, ProgramEndDuringADownloadRemovesThePartialFile) {
   const std::string content = testing::TestContent(400000, 11);
-  Serve([&](const HttpRequest& r, ServerConnection& conn) {
+  Serve([content](const HttpRequest& r, ServerConnection& conn) {
     auto reply = testing::ReplyFor(content, r);
     conn.Send(reply.head);
     // Block 0 comes whole; the others stall, so the download cannot finish.
@@ -318,7 +320,7 @@ TEST_F(InstallerDownloadTest, ProgramEndDoesNotWaitForAnOpenFileExistsBox) {
     return 1;
   });
   const std::string content = testing::TestContent(100000, 5);
-  Serve([&](const HttpRequest& r, ServerConnection& conn) { testing::ServeContent(content, r, conn); });
+  Serve([content](const HttpRequest& r, ServerConnection& conn) { testing::ServeContent(content, r, conn); });
   window.SelectItem(ctl::kReleaseBox, 1);
   window.Click(ctl::kInstallButton);
   {
