@@ -14,7 +14,15 @@ bool IsVariableName(TextView name) { return !name.empty() && name.find('=') == T
 
 }  // namespace
 
+EnvironmentStore::EnvironmentStore(Opener open) : open_(std::move(open)) {}
+
 EnvironmentStore::~EnvironmentStore() { AnnounceChanges(); }
+
+StoredEnvironment& EnvironmentStore::Set(std::optional<Logical> user) {
+  std::unique_ptr<StoredEnvironment>& set = sets_[IsUser(user) ? 1 : 0];
+  if (!set) set = open_(IsUser(user));
+  return *set;
+}
 
 void EnvironmentStore::AnnounceChanges() {
   if (!changed_) return;
@@ -23,19 +31,19 @@ void EnvironmentStore::AnnounceChanges() {
 }
 
 Text EnvironmentStore::GetVariable(std::optional<Logical> user, TextView name) {
-  std::optional<Text> stored = OpenStoredEnvironment(IsUser(user))->Read(name);
+  std::optional<Text> stored = Set(user).Read(name);
   if (stored && !stored->empty()) return *stored;
   return platform::ProcessVariable(name).value_or(Text());
 }
 
 Logical EnvironmentStore::SetVariable(std::optional<Logical> user, TextView name, TextView value) {
-  if (!IsVariableName(name) || !OpenStoredEnvironment(IsUser(user))->Write(name, value)) return 0;
+  if (!IsVariableName(name) || !Set(user).Write(name, value)) return 0;
   changed_ = true;
   return 1;
 }
 
 Logical EnvironmentStore::RemoveVariable(std::optional<Logical> user, TextView name) {
-  if (!IsVariableName(name) || !OpenStoredEnvironment(IsUser(user))->Remove(name)) return 0;
+  if (!IsVariableName(name) || !Set(user).Remove(name)) return 0;
   changed_ = true;
   return 1;
 }
@@ -47,11 +55,11 @@ bool EnvironmentStore::CanWrite(std::optional<Logical> user) {
 }
 
 std::int32_t EnvironmentStore::CountVariables(std::optional<Logical> user) {
-  return OpenStoredEnvironment(IsUser(user))->Count();
+  return Set(user).Count();
 }
 
 std::int32_t EnvironmentStore::ListVariables(std::optional<Logical> user, Array<Text>& list) {
-  bool listed = OpenStoredEnvironment(IsUser(user))->List([&list](Text entry) {
+  bool listed = Set(user).List([&list](Text entry) {
     list.Append(std::move(entry));
     ProcessEvents();
   });

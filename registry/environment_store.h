@@ -4,16 +4,23 @@
 // questions about the running process.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 
+#include "registry/stored_environment.h"
 #include "runtime/value.h"
 
 namespace tavrel::registry {
 
+// One object serves one handler call: each set's backend is opened at its
+// first use and kept until the object ends.
 class EnvironmentStore {
  public:
-  EnvironmentStore() = default;
+  using Opener = std::function<std::unique_ptr<StoredEnvironment>(bool user)>;
+  explicit EnvironmentStore(Opener open = OpenStoredEnvironment);
   // Announces what is still unannounced.
   ~EnvironmentStore();
   EnvironmentStore(const EnvironmentStore&) = delete;
@@ -51,6 +58,10 @@ class EnvironmentStore {
   Text CommandInterpreter();
 
  private:
+  StoredEnvironment& Set(std::optional<Logical> user);
+
+  Opener open_;
+  std::array<std::unique_ptr<StoredEnvironment>, 2> sets_;  // system, user
   bool changed_ = false;
 };
 

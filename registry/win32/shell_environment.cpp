@@ -109,9 +109,11 @@ std::unique_ptr<StoredEnvironment> StoredEnvironmentOver(ComObject shell, ComObj
 std::unique_ptr<StoredEnvironment> OpenStoredEnvironment(bool user) {
   ComScope com;
   ComObject shell;
-  if (!win32::CreateComObject(shell, "WScript.Shell")) return std::make_unique<RegistryEnvironment>(user);
-  const ComArg set[] = {Text(user ? "user" : "system")};
-  ComObject collection = win32::ComReadObject(shell, "Environment", set);
+  ComObject collection;
+  if (win32::CreateComObject(shell, "WScript.Shell")) {
+    const ComArg set[] = {Text(user ? "user" : "system")};
+    collection = win32::ComReadObject(shell, "Environment", set);
+  }
   return StoredEnvironmentOver(std::move(shell), std::move(collection), user);
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 
 #include "runtime/system.h"
@@ -175,6 +176,26 @@ TEST_F(EnvironmentStoreTest, RemoveCountAndList) {
     EXPECT_EQ(other.RemoveVariable(0, "Path"), 1);
   }
   EXPECT_EQ(broadcast.count, 1) << "a store that goes announces what it changed";
+}
+
+// Each set's backend opens at its first use and serves every later call of
+// the same store: opening one may build a shell object.
+TEST_F(EnvironmentStoreTest, EachSetOpensOncePerStore) {
+  std::array<int, 2> opens{};
+  EnvironmentStore counted([&opens](bool user) {
+    ++opens[user ? 1 : 0];
+    return OpenStoredEnvironment(user);
+  });
+  EXPECT_EQ(opens, (std::array<int, 2>{0, 0})) << "nothing opens before a call needs it";
+  Array<Text> list;
+  for (std::optional<Logical> user : {std::optional<Logical>(), std::optional<Logical>(0), std::optional<Logical>(1)}) {
+    counted.SetVariable(user, "JAVA_HOME", "C:\\jdk");
+    counted.GetVariable(user, "JAVA_HOME");
+    counted.CountVariables(user);
+    counted.ListVariables(user, list);
+    counted.RemoveVariable(user, "JAVA_HOME");
+  }
+  EXPECT_EQ(opens, (std::array<int, 2>{1, 1}));
 }
 
 // The key's default value (an empty name) and a name with "=" are no
