@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<Text> offered = Items(newCookies);
   Text trimmedOld = parts[0];
   Text unused;
-  MergeCookies(unused, trimmedOld);  // the old text as step 1 leaves it
+  MergeCookies(unused, trimmedOld);  // the old text as the merge trims it
   const std::vector<Text> kept = Items(trimmedOld);
   // A lone lead byte at an item's end swallows the separator after it when
   // the result is split again; the item boundaries hold for sound texts.
