@@ -5,6 +5,7 @@
 #include <climits>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "runtime/download/connection.h"
 #include "runtime/download/file_naming.h"
@@ -90,6 +91,7 @@ class HttpConnection final : public Connection {
     if (RefusedStatus(status) != Outcome::kOk) return Outcome::kFailed;
     if (HasTransferCoding(header_)) return Fail(msg::kNoFileSize);
     if (status == 200) return TakeWholeFile(position);
+    if (!SameVersion()) return Fail(msg::kServerError);
     std::int64_t total = total_;
     return TakeRange(position, total);
   }
@@ -132,6 +134,17 @@ class HttpConnection final : public Connection {
     bodyLeft_ = range->last - range->first + 1;
     streamPos_ = position;
     return Outcome::kOk;
+  }
+
+  // A validator that both the first answer and this one carry must be the
+  // same: a different one means the file changed on the server in between,
+  // and its bytes would join another version's in one file.
+  bool SameVersion() const {
+    for (auto [name, first] : {std::pair{"ETag", &route_.etag}, std::pair{"Last-Modified", &route_.lastModified}}) {
+      const std::string now = FieldText(header_, name);
+      if (!now.empty() && !first->empty() && now != *first) return false;
+    }
+    return true;
   }
 
   // A 200 answer to a range request is the whole file only when it has the

@@ -107,6 +107,9 @@ TEST_F(HttpDownload, BlockAnswersThatCannotBePlacedStoreNothing) {
        400000, msg::kNoFileSize},
       {"error page", ResponseHead(200, "Content-Length: 600000\r\n" + etag), 0, msg::kServerError},
       {"another version", ResponseHead(200, "Content-Length: 1000000\r\nETag: \"v2\"\r\n"), 0, msg::kServerError},
+      {"another version's range",
+       ResponseHead(206, "Content-Length: 600000\r\nContent-Range: bytes 400000-999999/1000000\r\nETag: \"v2\"\r\n"),
+       400000, msg::kServerError},
   };
   const std::string content = TestContent(kSize, 37);
   const std::string other = TestContent(kSize, 38);  // what a wrong write would leave
