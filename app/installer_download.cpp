@@ -136,16 +136,8 @@ Logical StartInstallerDownload(TextView address, TextView file, std::int32_t spe
   s.percent = 0;
 
   download::TaskParam& p = s.param;
-  p.mode = download::kModeDownload;
-  p.url = s.lastAddress;
-  p.localPath = s.lastFile;
-  p.connections = connections == 0 ? 5 : connections;
+  p = download::InteractiveTaskParam(s.lastAddress, s.lastFile, connections == 0 ? 5 : connections);
   p.speedLimit = speedLimit;
-  p.connectTimeoutMs = 5000;
-  p.sendTimeoutMs = 5001;
-  p.receiveTimeoutMs = 10000;
-  p.stopWaitMs = 1000;
-  p.readChunk = 204800;
   p.logRoutine = [](std::int32_t, const Text&, const Text&, std::int32_t, download::TaskRef) {};
 
   // The new task's first events may come before StartDownload returns: its

@@ -24,6 +24,20 @@ std::int32_t RetryDelayMs() { return g_retryDelayMs.load(); }
 void SetRetryLimit(std::int32_t retries) { g_retryLimit.store(std::max<std::int32_t>(retries, 0)); }
 std::int32_t RetryLimit() { return g_retryLimit.load(); }
 
+TaskParam InteractiveTaskParam(Text url, Text localPath, std::int32_t connections) {
+  TaskParam p;
+  p.mode = kModeDownload;
+  p.url = std::move(url);
+  p.localPath = std::move(localPath);
+  p.connections = connections;
+  p.connectTimeoutMs = 5000;
+  p.sendTimeoutMs = 5001;
+  p.receiveTimeoutMs = 10000;
+  p.stopWaitMs = 1000;
+  p.readChunk = 204800;
+  return p;
+}
+
 Download::Download() { AddRuntimeShutdownHook(&ShutdownDownloadService); }
 
 Download::~Download() {

@@ -75,6 +75,12 @@ struct TaskParam {
   Text referer;  // empty: the address up to its last "/"
 };
 
+// A download a user waits on: waits short enough that a dead server is
+// given up within seconds, and reads of 200 KiB. The installer download
+// runs with it, and the fetch tool too, so that the benchmark measures the
+// program's own settings.
+TaskParam InteractiveTaskParam(Text url, Text localPath, std::int32_t connections);
+
 class Task;
 
 // Holds at most one running task. Destroying it stops that task and waits

@@ -70,16 +70,11 @@ class HttpDownload : public ::testing::Test {
   }
 
   TaskParam Param(const std::string& url, const std::string& localPath, std::int32_t connections = 5) {
-    TaskParam p;
-    p.mode = kModeDownload;
-    p.url = url;
-    p.localPath = localPath;
-    p.connections = connections;
+    // The program's settings with shorter waits, so that failing rows end soon.
+    TaskParam p = InteractiveTaskParam(url, localPath, connections);
     p.connectTimeoutMs = 2000;
     p.sendTimeoutMs = 2000;
     p.receiveTimeoutMs = 3000;
-    p.stopWaitMs = 1000;
-    p.readChunk = 204800;
     recorder_.Attach(p, &download_);
     return p;
   }

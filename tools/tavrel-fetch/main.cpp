@@ -55,16 +55,7 @@ int main(int argc, char** argv) {
   if (argc - arg != 2) return Usage();
 
   Outcome outcome;
-  TaskParam param;
-  param.mode = kModeDownload;
-  param.url = argv[arg];
-  param.localPath = argv[arg + 1];
-  param.connections = connections;
-  param.connectTimeoutMs = 5000;
-  param.sendTimeoutMs = 5001;
-  param.receiveTimeoutMs = 10000;
-  param.stopWaitMs = 1000;
-  param.readChunk = 204800;
+  TaskParam param = InteractiveTaskParam(argv[arg], argv[arg + 1], connections);
   param.eventRoutine = [&outcome](std::int32_t code, std::int32_t, std::int32_t value3, std::int32_t,
                                   TaskRef) -> std::int32_t {
     if (code != kTransferStarted && code != kTaskEnded && code != kFileExists) return 1;
