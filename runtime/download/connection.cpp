@@ -310,6 +310,14 @@ Connection::Outcome Connection::ReceiveStreamBytes(std::string& received) {
   return Outcome::kOk;
 }
 
+Connection::Outcome Connection::StoreStreamBytes(const std::string& bytes) {
+  auto n = static_cast<std::int32_t>(bytes.size());
+  if (!File().Append(bytes.data(), n)) return Fail(msg::kStreamWriteFailed);
+  task_.CountTransfer(n);
+  task_.QueueDataReceived(number_, {n});
+  return Outcome::kOk;
+}
+
 std::string Connection::ReceiveFailureText(platform::NetStatus status, const platform::Socket& socket) const {
   switch (status) {
     case platform::NetStatus::kTimeout:

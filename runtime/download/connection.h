@@ -80,6 +80,8 @@ class Connection {
   // Appends what socket_ brings next of a stream to received; a close there
   // is an early end.
   Outcome ReceiveStreamBytes(std::string& received);
+  // Appends bytes of a stream to the file and counts them.
+  Outcome StoreStreamBytes(const std::string& bytes);
   // Names and creates the file, plans the blocks, tells the task and the
   // caller, asks for the other connections and receives block 0 (its data
   // is on socket_ already when haveData, else RequestBlock asks for it).

@@ -105,7 +105,7 @@ class MmsConnection final : public Connection {
         if ((o = Unexpected("ReadBlock", reply)) != Outcome::kOk) return o;
         continue;
       }
-      if ((o = Store(reply.body)) != Outcome::kOk) return o;
+      if ((o = StoreStreamBytes(reply.body)) != Outcome::kOk) return o;
       headerStored_ += static_cast<std::uint32_t>(reply.body.size());
     }
 
@@ -150,15 +150,7 @@ class MmsConnection final : public Connection {
     nextPacket_ = packet.location + 1;
     std::string bytes = packet.body;
     bytes.resize(facts_.packetSize, '\0');
-    return Store(bytes);
-  }
-
-  Outcome Store(const std::string& bytes) {
-    auto n = static_cast<std::int32_t>(bytes.size());
-    if (!File().Append(bytes.data(), n)) return Fail(msg::kStreamWriteFailed);
-    task_.CountTransfer(n);
-    task_.QueueDataReceived(number_, {n});
-    return Outcome::kOk;
+    return StoreStreamBytes(bytes);
   }
 
   Outcome SendMessage(std::uint32_t id, const std::string& fields) {

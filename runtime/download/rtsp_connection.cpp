@@ -122,7 +122,7 @@ class RtspConnection final : public Connection {
     File().BeginStream(std::move(file), path, route_);
     task_.QueueEvent(kTransferStarted, number_, 0, 0);
     firstTimestamp_.assign(description_.streams.size(), -1);
-    return Store(RealMediaHeaders(description_, counts_));
+    return StoreStreamBytes(RealMediaHeaders(description_, counts_));
   }
 
   Outcome StorePacket(int index, const rtsp::RtpPacket& packet) {
@@ -135,15 +135,7 @@ class RtspConnection final : public Connection {
     ++counts_.packets;
     counts_.packetBytes += static_cast<std::uint32_t>(bytes.size());
     counts_.largestPacket = std::max(counts_.largestPacket, static_cast<std::uint32_t>(bytes.size()));
-    return Store(bytes);
-  }
-
-  Outcome Store(const std::string& bytes) {
-    auto n = static_cast<std::int32_t>(bytes.size());
-    if (!File().Append(bytes.data(), n)) return Fail(msg::kStreamWriteFailed);
-    task_.CountTransfer(n);
-    task_.QueueDataReceived(number_, {n});
-    return Outcome::kOk;
+    return StoreStreamBytes(bytes);
   }
 
   // Sends a request and reads its response, storing frames that come first.
