@@ -203,7 +203,7 @@ void DownloadClicked() {
   Text folder = DownloadFolder();
   platform::MakeFolder(folder);
   Text file = ConcatText({folder, TextView(&kSeparator, 1), row.localName});
-  Text address = ConcatText({"http://", DownloadHost(), ":88", row.serverPath});
+  Text address = ConcatText({"http://", DownloadHost(), ":", ToText(DownloadPort()), row.serverPath});
 
   if (StartInstallerDownload(address, file, 0, 0) == 1)
     SetControlProperty(kMainWindow, ctl::kTimer, prop::kTimerInterval, 1000);

@@ -80,8 +80,13 @@ void AnnounceNewVersionAndExit(TextView siteAddress) {
 Text SiteAddressHttps() { return ConcatText({"https://", SiteHost()}); }
 Text SiteAddressHttp() { return ConcatText({"http://", SiteHost()}); }
 
+Text UpdateServiceAddress() {
+  if (UpdatePort() == kUpdatePort) return UpdateHost();
+  return ConcatText({UpdateHost(), ":", ToText(UpdatePort())});
+}
+
 void CheckForUpdate() {
-  if (NewerVersionAvailable(UpdateHost())) AnnounceNewVersionAndExit(SiteAddressHttps());
+  if (NewerVersionAvailable(UpdateServiceAddress())) AnnounceNewVersionAndExit(SiteAddressHttps());
 }
 
 void OpenSiteClicked() { OpenWebPage(SiteAddressHttp()); }

@@ -23,6 +23,9 @@ Text OwnFileVersion();
 // ":port") whether a newer version than this one exists.
 bool NewerVersionAvailable(TextView updateHost);
 
+// The update service's host, with ":port" when its port is not the product's.
+Text UpdateServiceAddress();
+
 // Says a newer version exists, opens the site at siteAddress and ends the
 // program with exit code 0.
 [[noreturn]] void AnnounceNewVersionAndExit(TextView siteAddress);

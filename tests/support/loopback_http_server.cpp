@@ -84,17 +84,6 @@ LoopbackHttpServer::LoopbackHttpServer(Handler handler) : handler_(std::move(han
   if (listener_ != sock::kInvalid) acceptor_ = std::thread(&LoopbackHttpServer::AcceptLoop, this);
 }
 
-LoopbackHttpServer::LoopbackHttpServer(Handler handler, std::uint16_t fixedPort, int waitMs)
-    : handler_(std::move(handler)) {
-  for (int waited = 0;; waited += 100) {
-    port_ = fixedPort;
-    listener_ = sock::ListenLoopback(port_);
-    if (listener_ != sock::kInvalid || waited >= waitMs) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  if (listener_ != sock::kInvalid) acceptor_ = std::thread(&LoopbackHttpServer::AcceptLoop, this);
-}
-
 LoopbackHttpServer::~LoopbackHttpServer() { Stop(); }
 
 void LoopbackHttpServer::Stop() {

@@ -52,11 +52,8 @@ using Handler = std::function<void(const HttpRequest&, ServerConnection&)>;
 
 class LoopbackHttpServer {
  public:
+  // Listens on a free port.
   explicit LoopbackHttpServer(Handler handler);
-  // On a fixed port (the installer server's 88), waiting up to waitMs for
-  // another test that holds it: whoever holds the port is the only server a
-  // client of that port can reach.
-  LoopbackHttpServer(Handler handler, std::uint16_t fixedPort, int waitMs);
   ~LoopbackHttpServer();
   LoopbackHttpServer(const LoopbackHttpServer&) = delete;
   LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;

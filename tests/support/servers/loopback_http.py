@@ -1,11 +1,10 @@
 #!/usr/bin/env python3
 """A loopback HTTP or HTTPS server for the Windows tests.
 
-It listens on 127.0.0.1 on a free port (or on --port, waiting up to
---port-wait seconds while another server holds it: whoever holds a fixed port
-is the only server its clients can reach), writes "PORT PID" into the ready
-file ("0 PID" when the port never came free) and serves until it receives SIGTERM (the test stops it by its PID) or its
-lifetime runs out, whichever comes first. On the way out it removes the ready
+It listens on 127.0.0.1 on a free port, writes "PORT PID" into the ready
+file ("0 PID" when it could not listen) and serves until it receives SIGTERM
+(the test stops it by its PID) or its lifetime runs out, whichever comes
+first. On the way out it removes the ready
 file. With --tls it serves HTTPS with a freshly made self-signed certificate.
 With --request-log every request line is appended to that file as it arrives.
 
@@ -30,7 +29,6 @@ import subprocess
 import sys
 import tempfile
 import threading
-import time
 from urllib.parse import urlsplit, parse_qs
 
 
@@ -104,15 +102,11 @@ def self_signed(folder):
     return cert, key
 
 
-def bind(port, wait_seconds):
-    deadline = time.monotonic() + wait_seconds
-    while True:
-        try:
-            return Server(("127.0.0.1", port), Handler)
-        except OSError:
-            if port == 0 or time.monotonic() >= deadline:
-                return None
-            time.sleep(0.1)
+def bind():
+    try:
+        return Server(("127.0.0.1", 0), Handler)
+    except OSError:
+        return None
 
 
 def write_ready(path, port):
@@ -128,14 +122,12 @@ def main():
     parser.add_argument("--tls", action="store_true")
     parser.add_argument("--answer-file")
     parser.add_argument("--request-log")
-    parser.add_argument("--port", type=int, default=0)
-    parser.add_argument("--port-wait", type=float, default=0.0)
     parser.add_argument("--lifetime", type=float, default=120.0)
     args = parser.parse_args()
     Handler.answer_file = args.answer_file
     Handler.request_log = args.request_log
 
-    server = bind(args.port, args.port_wait)
+    server = bind()
     if server is None:
         write_ready(args.ready, 0)
         return 1

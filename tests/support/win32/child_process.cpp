@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "app/settings/loopback_ports.h"
+
 namespace tavrel::testing {
 
 ChildProcess::ChildProcess(const std::string& commandLine) {
@@ -25,6 +27,17 @@ std::optional<DWORD> ChildProcess::Wait(DWORD timeoutMs) {
 
 void ChildProcess::Kill() {
   if (process_) ::TerminateProcess(process_.Get(), 99);
+}
+
+// The children inherit this process's environment.
+ChildPorts::ChildPorts(std::uint16_t download, std::uint16_t update) {
+  if (download != 0) ::SetEnvironmentVariableA(app::kDownloadPortVariable, std::to_string(download).c_str());
+  if (update != 0) ::SetEnvironmentVariableA(app::kUpdatePortVariable, std::to_string(update).c_str());
+}
+
+ChildPorts::~ChildPorts() {
+  ::SetEnvironmentVariableA(app::kDownloadPortVariable, nullptr);
+  ::SetEnvironmentVariableA(app::kUpdatePortVariable, nullptr);
 }
 
 std::string TempPath(const std::string& name) {

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -25,6 +26,16 @@ class ChildProcess {
  private:
   win32::UniqueKernelHandle process_;
   DWORD id_ = 0;
+};
+
+// Points the loopback programs this process starts at the test's servers
+// while it lives; 0 for a service the test does not stand in for.
+class ChildPorts {
+ public:
+  ChildPorts(std::uint16_t download, std::uint16_t update);
+  ~ChildPorts();
+  ChildPorts(const ChildPorts&) = delete;
+  ChildPorts& operator=(const ChildPorts&) = delete;
 };
 
 // A file name in the temporary folder unique to this test process.

@@ -40,9 +40,7 @@ bool FileExists(const std::string& windowsPath) {
 
 }  // namespace
 
-LoopbackServer::LoopbackServer(bool tls) : LoopbackServer(tls, 0, 0) {}
-
-LoopbackServer::LoopbackServer(bool tls, std::uint16_t fixedPort, int waitMs) : tls_(tls) {
+LoopbackServer::LoopbackServer(bool tls) : tls_(tls) {
   static std::atomic<int> counter{0};
   const std::string folder = BinaryDir() + "/tests/servers";
   CreateDirectoryA(WindowsPathOf(BinaryDir() + "/tests").c_str(), nullptr);
@@ -58,16 +56,11 @@ LoopbackServer::LoopbackServer(bool tls, std::uint16_t fixedPort, int waitMs) : 
   std::string command = std::string(kPython) + " " + SourceDir() + "/tests/support/servers/loopback_http.py --ready " +
                         readyFile_ + " --answer-file " + answerFile_ + " --request-log " + requestLog_ +
                         (tls ? " --tls" : "");
-  if (fixedPort != 0)
-    // A test holds a fixed port for seconds; a server left by a test that
-    // died must not keep it from the others for long.
-    command += " --port " + std::to_string(fixedPort) + " --port-wait " + std::to_string(waitMs / 1000.0) +
-               " --lifetime 60";
   if (!StartHostProgram(command)) return;
 
   // Making a certificate and starting Python take a moment.
   const std::string ready = WindowsPathOf(readyFile_);
-  for (int waited = 0; waited < 15000 + waitMs && !FileExists(ready); waited += 20) Sleep(20);
+  for (int waited = 0; waited < 15000 && !FileExists(ready); waited += 20) Sleep(20);
   std::ifstream in(ready);
   unsigned port = 0;
   long pid = 0;

@@ -12,10 +12,6 @@ namespace tavrel::testing {
 class LoopbackServer {
  public:
   explicit LoopbackServer(bool tls);
-  // On a fixed port (the update service's 443), waiting up to waitMs while
-  // another test holds it: whoever holds the port is the only server a
-  // client of that port can reach, so tests that need it run one at a time.
-  LoopbackServer(bool tls, std::uint16_t fixedPort, int waitMs);
   ~LoopbackServer();
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;

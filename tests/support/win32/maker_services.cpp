@@ -3,18 +3,10 @@
 #include "tests/support/win32/tavrel_driver.h"
 
 namespace tavrel::testing {
-namespace {
-
-// Long enough for the other end-to-end tests of a parallel run to finish.
-constexpr int kPortWaitMs = 90000;
-
-}  // namespace
 
 MakerServices::MakerServices(const std::string& updateAnswer, Handler download)
-    : update_(true, 443, kPortWaitMs) {
+    : update_(true), download_(std::move(download)), ports_(download_.Port(), update_.Port()) {
   update_.SetAnswer(updateAnswer);
-  // Taken only once the first port is held.
-  download_ = std::make_unique<LoopbackHttpServer>(std::move(download), 88, update_.Running() ? kPortWaitMs : 0);
 }
 
 Handler NoDownloads() {

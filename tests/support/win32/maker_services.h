@@ -1,7 +1,7 @@
 // Stand-ins for everything Tavrel reaches outside the machine, for the
-// end-to-end tests: the update service (HTTPS on 127.0.0.1:443), the
-// download server (HTTP on 127.0.0.1:88) and the web browser (the shell's
-// open command for http and https, pointed at a recorder of the address).
+// end-to-end tests: the update service (HTTPS), the download server (HTTP),
+// both on free ports of 127.0.0.1, and the web browser (the shell's open
+// command for http and https, pointed at a recorder of the address).
 #pragma once
 
 #include <memory>
@@ -9,28 +9,25 @@
 #include <vector>
 
 #include "tests/support/loopback_http_server.h"
+#include "tests/support/win32/child_process.h"
 #include "tests/support/win32/loopback_server.h"
 #include "tests/support/win32/scoped_registry_value.h"
 
 namespace tavrel::testing {
 
-// Holds both ports for the whole test, the update port first (every test
-// takes them in that order, so two tests never wait for each other's second
-// port). While a test holds them, no other test's program can reach a stub
-// of this one, and nothing else of the machine the tests change (the JDK
-// keys, the environment, the open commands) is touched by another
-// end-to-end test.
+// Both services, for the programs the test starts while it holds them.
 class MakerServices {
  public:
   // updateAnswer: the body of every update-service answer.
   MakerServices(const std::string& updateAnswer, Handler download);
-  bool Ready() const { return update_.Running() && download_->Listening(); }
+  bool Ready() const { return update_.Running() && download_.Listening(); }
   const LoopbackServer& Update() const { return update_; }
-  const LoopbackHttpServer& Download() const { return *download_; }
+  const LoopbackHttpServer& Download() const { return download_; }
 
  private:
   LoopbackServer update_;
-  std::unique_ptr<LoopbackHttpServer> download_;
+  LoopbackHttpServer download_;
+  ChildPorts ports_;
 };
 
 // A download server that answers every request with 404: for tests that

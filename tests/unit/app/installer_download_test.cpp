@@ -12,6 +12,7 @@
 #include "app/handlers.h"
 #include "app/headless/headless_window.h"
 #include "app/main_window_ids.h"
+#include "app/settings/loopback_ports.h"
 #include "runtime/system.h"
 #include "tests/support/download_fixture.h"
 #include "tests/support/fake_system_facts.h"
@@ -51,7 +52,7 @@ class RecordingShell final : public ShellHost {
   std::vector<Text> started_;
 };
 
-// The installer server: the real port, a loopback host, content per path.
+// The installer server: a loopback host on a free port, content per path.
 class InstallerDownloadTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -69,6 +70,7 @@ class InstallerDownloadTest : public ::testing::Test {
   void TearDown() override {
     // The clean-up that ends the program: no task may outlive the test.
     ReleaseProgramState(0);
+    SetLoopbackDownloadPort(0);
     g_systemFactsSeam.Install(nullptr);
     g_shellHostSeam.Install(nullptr);
   }
@@ -76,8 +78,9 @@ class InstallerDownloadTest : public ::testing::Test {
   // The server outlives the test body (the task may still connect until
   // TearDown ends it), so a handler keeps copies, never references to locals.
   void Serve(std::function<void(const HttpRequest&, ServerConnection&)> handler) {
-    server = std::make_unique<LoopbackHttpServer>(std::move(handler), 88, 60000);
-    ASSERT_TRUE(server->Listening()) << "port 88 stayed busy";
+    server = std::make_unique<LoopbackHttpServer>(std::move(handler));
+    ASSERT_TRUE(server->Listening());
+    SetLoopbackDownloadPort(server->Port());
   }
 
   // Ticks as the one-second timer would, faster, until it stops.
@@ -183,7 +186,7 @@ TEST_P(InstallFlow, DownloadsShowsProgressAndChecksTheInstaller) {
   ExpectRefusedAtCompletion(Local(c.stored));
   ASSERT_FALSE(server->Requests().empty());
   EXPECT_EQ(server->Requests()[0].target, c.requested);
-  EXPECT_EQ(server->Requests()[0].Header("Host"), "127.0.0.1:88");
+  EXPECT_EQ(server->Requests()[0].Header("Host"), "127.0.0.1:" + std::to_string(server->Port()));
 }
 
 INSTANTIATE_TEST_SUITE_P(

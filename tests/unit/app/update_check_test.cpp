@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/settings.h"
+#include "app/settings/loopback_ports.h"
 
 #include <cstdio>
 
@@ -120,24 +121,34 @@ TEST(UpdateCheck, NoServerOrNoAnswerMeansNoNewerVersion) {
   }
 }
 
+// The service is asked at its host and port, the product's port unsaid.
 TEST(UpdateCheck, NoNewerVersionReturnsQuietly) {
-  FakeVersionResources versions;
-  GiveOwnVersion(versions, "1.5.0.5");
-  FakeWinInet web;
-  web.body = "0";
-  RecordingShell shell;
-  headless::HeadlessWindow window;
-  window.Install();
-  ScopedShell shellScope(shell);
-  ScopedVersionResources versionScope(versions);
-  ScopedWinInet webScope(web);
-
-  CheckForUpdate();
-  EXPECT_TRUE(window.MessageBoxes().empty());
-  EXPECT_TRUE(shell.opened.empty());
-  ASSERT_EQ(web.connects.size(), 1u);
-  EXPECT_EQ(web.connects[0].host + ":" + std::to_string(web.connects[0].port),
-            Text(UpdateHost()).find(':') == Text::npos ? Text(UpdateHost()) + ":443" : Text(UpdateHost()));
+  struct Row {
+    std::uint16_t port;  // 0: the product's
+    std::uint16_t reached;
+  };
+  for (const Row& row : {Row{0, kUpdatePort}, Row{8443, 8443}}) {
+    FakeVersionResources versions;
+    GiveOwnVersion(versions, "1.5.0.5");
+    FakeWinInet web;
+    web.body = "0";
+    RecordingShell shell;
+    headless::HeadlessWindow window;
+    window.Install();
+    ScopedShell shellScope(shell);
+    ScopedVersionResources versionScope(versions);
+    ScopedWinInet webScope(web);
+    SetLoopbackUpdatePort(row.port);
+    const Text address = UpdateServiceAddress();
+    CheckForUpdate();
+    SetLoopbackUpdatePort(0);
+    EXPECT_TRUE(window.MessageBoxes().empty());
+    EXPECT_TRUE(shell.opened.empty());
+    ASSERT_EQ(web.connects.size(), 1u);
+    EXPECT_EQ(web.connects[0].host, UpdateHost());
+    EXPECT_EQ(web.connects[0].port, row.reached);
+    EXPECT_EQ(address.find(':') == Text::npos, row.port == 0) << address;
+  }
 }
 
 // Reports the message box on stderr, where the test of a run that ends the

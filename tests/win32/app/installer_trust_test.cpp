@@ -296,8 +296,8 @@ TEST_F(InstallerTrustMatrix, TheRefusalIsShownInAMessageBox) {
 }
 
 // The install button end to end: the installer comes from the download
-// server on port 88, and at 100% only a genuine one is started; a tampered
-// or foreign one is removed and reported.
+// server, and at 100% only a genuine one is started; a tampered or foreign
+// one is removed and reported.
 TEST_F(InstallerTrustMatrix, TheInstallButtonStartsOnlyAGenuineDownload) {
   testing::TrustedRoot trusted(root_);
   ASSERT_TRUE(trusted.Trusted());
@@ -312,9 +312,9 @@ TEST_F(InstallerTrustMatrix, TheInstallButtonStartsOnlyAGenuineDownload) {
     testing::LoopbackHttpServer server(
         [&content](const testing::HttpRequest& request, testing::ServerConnection& connection) {
           testing::ServeContent(content, request, connection);
-        },
-        88, 60000);
-    ASSERT_TRUE(server.Listening()) << "port 88 stayed busy";
+        });
+    ASSERT_TRUE(server.Listening());
+    testing::ChildPorts ports(server.Port(), 0);
     std::string runDir = testing::FreshTestFolder(std::string("install button ") + r.served);
     runDir.pop_back();
     ProbeRun run = RunProbe("install-button", "settings", runDir, {});

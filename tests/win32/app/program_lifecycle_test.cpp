@@ -14,10 +14,10 @@ namespace {
 
 // Closing the main window ends the program with exit code 0.
 TEST(Program, ClosingTheWindowEndsWithZero) {
-  // The program asks the update service at start: it must reach this
-  // test's service, answering "no newer version", and no other test's.
+  // The program asks the update service at start: this test's one answers
+  // "no newer version".
   testing::MakerServices services("0", testing::NoDownloads());
-  ASSERT_TRUE(services.Ready()) << "ports 443 and 88 did not come free";
+  ASSERT_TRUE(services.Ready()) << "the stand-in services did not start";
   testing::TavrelDriver tavrel(testing::FreshTestFolder("lifecycle"));
   ASSERT_TRUE(tavrel.Started());
   ASSERT_NE(tavrel.WaitForMainWindow(30000), nullptr) << "the main window did not appear";

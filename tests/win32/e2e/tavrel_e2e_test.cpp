@@ -66,7 +66,7 @@ void StartAndWaitForFill(TavrelDriver& tavrel) {
 
 TEST(EndToEnd, NoNewerVersionFillsTheWindowAndRefreshFindsANewJdk) {
   MakerServices services("0", testing::NoDownloads());
-  ASSERT_TRUE(services.Ready()) << "ports 443 and 88 did not come free";
+  ASSERT_TRUE(services.Ready()) << "the stand-in services did not start";
   ASSERT_FALSE(KeyExists64(kJdk8Key) || KeyExists64(kJdk11Key)) << "this Wine prefix already has JDK keys";
 
   // A JDK registered only in the 32-bit view of a 64-bit Windows is not
@@ -106,7 +106,7 @@ TEST(EndToEnd, NoNewerVersionFillsTheWindowAndRefreshFindsANewJdk) {
 
 TEST(EndToEnd, NewerVersionSaysSoOpensTheSiteAndEnds) {
   MakerServices services("1", testing::NoDownloads());
-  ASSERT_TRUE(services.Ready()) << "ports 443 and 88 did not come free";
+  ASSERT_TRUE(services.Ready()) << "the stand-in services did not start";
   const std::string folder = testing::FreshTestFolder("e2e-newer");
   testing::OpenedAddressRecorder browser("https", folder + "opened.txt");
   ASSERT_TRUE(browser.Installed());
@@ -135,9 +135,10 @@ TEST(EndToEnd, NewerVersionSaysSoOpensTheSiteAndEnds) {
 // request gives up on its own and the window is filled as after "no newer
 // version".
 TEST(EndToEnd, ASilentUpdateServiceStillLetsTheWindowFill) {
-  std::uint16_t port = 443;
+  std::uint16_t port = 0;
   const testing::sock::Handle silent = testing::sock::ListenLoopback(port);  // never accepts, never answers
-  ASSERT_NE(silent, testing::sock::kInvalid) << "port 443 did not come free";
+  ASSERT_NE(silent, testing::sock::kInvalid);
+  testing::ChildPorts ports(0, port);
   TavrelDriver tavrel(testing::FreshTestFolder("e2e-silent-update"));
   ASSERT_TRUE(tavrel.Started());
   // The window answers only once the request has given up.
@@ -152,7 +153,7 @@ TEST(EndToEnd, ASilentUpdateServiceStillLetsTheWindowFill) {
 
 TEST(EndToEnd, StatusBarClickOpensTheSite) {
   MakerServices services("0", testing::NoDownloads());
-  ASSERT_TRUE(services.Ready()) << "ports 443 and 88 did not come free";
+  ASSERT_TRUE(services.Ready()) << "the stand-in services did not start";
   const std::string folder = testing::FreshTestFolder("e2e-site");
   testing::OpenedAddressRecorder browser("http", folder + "opened.txt");
   ASSERT_TRUE(browser.Installed());
@@ -201,7 +202,7 @@ TEST(EndToEnd, InstallDownloadsTheInstallerAndStartsOnlyAGenuineOneOnce) {
       else
         connection.Send(testing::ResponseHead(404, "Content-Length: 0\r\n"));
     });
-    ASSERT_TRUE(services.Ready()) << "ports 443 and 88 did not come free";
+    ASSERT_TRUE(services.Ready()) << "the stand-in services did not start";
 
     const std::string folder = testing::FreshTestFolder(std::string("e2e-install-") + row.installer);
     const std::string stored = folder + "download\\jdk-8u271-windows-x64.exe";
@@ -267,7 +268,7 @@ TEST(EndToEnd, InstallThatCannotCompleteSaysSoAndStartsNothing) {
       else
         connection.Send(testing::ResponseHead(row.status, "Content-Length: 0\r\n"));
     });
-    ASSERT_TRUE(services.Ready()) << "ports 443 and 88 did not come free";
+    ASSERT_TRUE(services.Ready()) << "the stand-in services did not start";
 
     const std::string folder = testing::FreshTestFolder(std::string("e2e-install-") + row.name);
     const std::string stored = folder + "download\\jdk-8u271-windows-x64.exe";
@@ -343,7 +344,7 @@ TEST(EndToEnd, InstallFromAFolderNamedInChineseFailsThenCompletes) {
         connection.Send(testing::ResponseHead(403, "Content-Length: 0\r\n"));
       }
     });
-    ASSERT_TRUE(services.Ready()) << "ports 443 and 88 did not come free";
+    ASSERT_TRUE(services.Ready()) << "the stand-in services did not start";
 
     const std::string folder =
         testing::FreshTestFolder(folderThere ? "e2e-chinese-there" : "e2e-chinese") + "中文目录\\";
@@ -395,7 +396,7 @@ TEST(EndToEnd, ConfigureWritesTheSystemEnvironmentOnce) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.release);
     MakerServices services("0", testing::NoDownloads());
-    ASSERT_TRUE(services.Ready()) << "ports 443 and 88 did not come free";
+    ASSERT_TRUE(services.Ready()) << "the stand-in services did not start";
     ASSERT_FALSE(KeyExists64(kJdk8Key) || KeyExists64(kJdk11Key)) << "this Wine prefix already has JDK keys";
 
     ScopedRegistryValue current(HKEY_LOCAL_MACHINE, row.key, "CurrentVersion", KEY_WOW64_64KEY);
