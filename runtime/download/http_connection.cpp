@@ -124,14 +124,17 @@ class HttpConnection final : public Connection {
   // as its Content-Length says. Only those bytes are read.
   Outcome TakeRange(std::int32_t position, std::int64_t& total) {
     auto field = FindField(header_, "Content-Range");
-    auto range = field ? ParseContentRange(*field) : std::nullopt;
+    auto wrong = [&] { return Fail(FormatLine(msg::kWrongRange, field ? std::string(*field).c_str() : "")); };
+    auto parsed = field ? ParseContentRange(*field) : std::nullopt;
+    if (!parsed) return wrong();
+    const ContentRange range = *parsed;
     const std::int64_t length = ContentLength(header_);
-    bool sound = range && range->first == position && (total < 0 || range->total < 0 || range->total == total);
-    if (sound && length >= 0) sound = length == range->last - range->first + 1;
-    if (sound && total < 0) total = range->total;
-    if (sound && total >= 0) sound = range->last < total;
-    if (!sound) return Fail(FormatLine(msg::kWrongRange, field ? std::string(*field).c_str() : ""));
-    bodyLeft_ = range->last - range->first + 1;
+    bool sound = range.first == position && (total < 0 || range.total < 0 || range.total == total);
+    if (sound && length >= 0) sound = length == range.last - range.first + 1;
+    if (sound && total < 0) total = range.total;
+    if (sound && total >= 0) sound = range.last < total;
+    if (!sound) return wrong();
+    bodyLeft_ = range.last - range.first + 1;
     streamPos_ = position;
     return Outcome::kOk;
   }

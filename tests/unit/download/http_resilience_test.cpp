@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <set>
+#include <thread>
 
 #include "runtime/download/platform.h"
 
@@ -302,6 +303,14 @@ TEST_F(HttpDownload, StopEndsStalledReceives) {
     std::unique_lock guard(lock);
     ASSERT_TRUE(sent.wait_for(guard, std::chrono::seconds(20), [&] { return stalled == 5; }));
   }
+  // Sent is not yet received: the stop comes once the task holds every byte
+  // (held bytes raise no event, so the counter is polled).
+  std::int32_t received = 0;
+  for (int i = 0; i < 4000 && received < 5 * 1000; ++i) {
+    received += ReadTransferCounter(download_);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_EQ(received, 5 * 1000);
   StopDownload(download_);
   ASSERT_TRUE(recorder_.WaitForEnd(30000));
   EXPECT_FALSE(recorder_.HasLog(msg::kReceiveTimedOut, kLogError));
