@@ -9,9 +9,8 @@ namespace {
 constexpr PropertyKind kInt = PropertyKind::Integer, kLogical = PropertyKind::Logical, kText = PropertyKind::Text;
 
 constexpr ControlProperty kCommon[] = {
-    {prop::kLeft, kInt},       {prop::kTop, kInt},         {prop::kWidth, kInt},    {prop::kHeight, kInt},
-    {prop::kTag, kText},       {prop::kVisible, kLogical}, {prop::kDisabled, kLogical},
-    {prop::kMousePointer, kInt},
+    {prop::kLeft, kInt}, {prop::kTop, kInt},         {prop::kWidth, kInt},        {prop::kHeight, kInt},
+    {prop::kTag, kText}, {prop::kVisible, kLogical}, {prop::kDisabled, kLogical}, {prop::kMousePointer, kInt},
 };
 constexpr std::size_t kCommonCount = std::size(kCommon);
 
@@ -27,9 +26,8 @@ constexpr std::array<ControlProperty, kCommonCount + N> WithCommon(const Control
 constexpr ControlProperty kCaptionOwn[] = {{prop::kLabelCaption, kText}};
 constexpr ControlProperty kSuperButtonOwn[] = {{prop::kSuperButtonCaption, kText}};
 constexpr ControlProperty kComboOwn[] = {{prop::kComboSelection, kInt, Clamp::ToItems}};
-constexpr ControlProperty kProgressOwn[] = {{prop::kProgressMinimum, kInt},
-                                            {prop::kProgressMaximum, kInt},
-                                            {prop::kProgressPosition, kInt, Clamp::ToRange}};
+constexpr ControlProperty kProgressOwn[] = {
+    {prop::kProgressMinimum, kInt}, {prop::kProgressMaximum, kInt}, {prop::kProgressPosition, kInt, Clamp::ToRange}};
 constexpr ControlProperty kTimerOwn[] = {{prop::kTimerInterval, kInt, Clamp::NonNegative}};
 
 constexpr auto kCaptioned = WithCommon(kCaptionOwn);

@@ -16,16 +16,16 @@ enum class ControlType { GroupBox, Label, SuperBtn, ComboBox, Button, ProcessBar
 // Property numbers: the common ones (tavrel::prop) and the types' own.
 namespace prop {
 using namespace tavrel::prop;
-inline constexpr int kLabelCaption = 8;        // Label, TransLabel
-inline constexpr int kSuperButtonCaption = 22; // SuperBtn
-inline constexpr int kComboSelection = 19;     // ComboBox: 0-based, -1 for none
-inline constexpr int kProgressVisible = 5;     // ProcessBar
-inline constexpr int kProgressMinimum = 11;    // ProcessBar
-inline constexpr int kProgressMaximum = 12;    // ProcessBar
-inline constexpr int kProgressPosition = 13;   // ProcessBar
-inline constexpr int kTimerInterval = 8;       // Timer: ms, 0 stops
-inline constexpr int kGroupCaption = 8;        // GroupBox
-inline constexpr int kButtonCaption = 8;       // Button
+inline constexpr int kLabelCaption = 8;         // Label, TransLabel
+inline constexpr int kSuperButtonCaption = 22;  // SuperBtn
+inline constexpr int kComboSelection = 19;      // ComboBox: 0-based, -1 for none
+inline constexpr int kProgressVisible = 5;      // ProcessBar
+inline constexpr int kProgressMinimum = 11;     // ProcessBar
+inline constexpr int kProgressMaximum = 12;     // ProcessBar
+inline constexpr int kProgressPosition = 13;    // ProcessBar
+inline constexpr int kTimerInterval = 8;        // Timer: ms, 0 stops
+inline constexpr int kGroupCaption = 8;         // GroupBox
+inline constexpr int kButtonCaption = 8;        // Button
 }  // namespace prop
 
 enum class PropertyKind { Integer, Logical, Text };

@@ -146,8 +146,9 @@ Logical StartInstallerDownload(TextView address, TextView file, std::int32_t spe
   // The routine keeps to the state the task was started with, which outlives
   // it (see ReleaseProgramState).
   auto record = std::make_shared<TaskRecord>(s.lastFile);
-  p.eventRoutine = [record, &s](std::int32_t code, std::int32_t, std::int32_t value3, std::int32_t,
-                                download::TaskRef) { return DownloadEvent(s, *record, code, value3); };
+  p.eventRoutine = [record, &s](std::int32_t code, std::int32_t, std::int32_t value3, std::int32_t, download::TaskRef) {
+    return DownloadEvent(s, *record, code, value3);
+  };
   Logical started = download::StartDownload(s.service, p);
   if (started) {
     std::lock_guard guard(s.taskLock);

@@ -22,10 +22,10 @@ const StatusPart kStatusParts[] = {
     {"v0.5", 300},
 };
 
-constexpr ControlDescription Make(const char* name, ControlType type, ControlId id, ControlId parent, int left,
-                                  int top, int width, int height, const char* caption, bool tabStop = false) {
-  return ControlDescription{name, type, id, parent, left, top, width, height, true, tabStop, caption, 0, 0, 0, 0,
-                            {},   {}};
+constexpr ControlDescription Make(const char* name, ControlType type, ControlId id, ControlId parent, int left, int top,
+                                  int width, int height, const char* caption, bool tabStop = false) {
+  return ControlDescription{name,    type,    id, parent, left, top, width, height, true,
+                            tabStop, caption, 0,  0,      0,    0,   {},    {}};
 }
 
 std::array<ControlDescription, 14> MakeControls() {
@@ -61,9 +61,17 @@ std::array<ControlDescription, 14> MakeControls() {
 
 const auto kControls = MakeControls();
 
-const WindowDescription kMainWindowDescription{
-    kMainWindow, "Tavrel - Orvane出品", 638, 419, 50, 50,
-    /*minimizeBox=*/true, /*maximizeBox=*/false, /*resizable=*/false, kWindowEvents, kControls};
+const WindowDescription kMainWindowDescription{kMainWindow,
+                                               "Tavrel - Orvane出品",
+                                               638,
+                                               419,
+                                               50,
+                                               50,
+                                               /*minimizeBox=*/true,
+                                               /*maximizeBox=*/false,
+                                               /*resizable=*/false,
+                                               kWindowEvents,
+                                               kControls};
 
 }  // namespace
 

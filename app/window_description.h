@@ -37,10 +37,10 @@ struct ControlDescription {
   int left, top, width, height;
   bool visible;
   bool tabStop;
-  const char* caption;  // Label, GroupBox, Button, SuperBtn, TransLabel
-  int rangeMin, rangeMax, position;  // ProcessBar
-  int interval;                      // Timer
-  std::span<const StatusPart> parts; // StatusBar
+  const char* caption;                // Label, GroupBox, Button, SuperBtn, TransLabel
+  int rangeMin, rangeMax, position;   // ProcessBar
+  int interval;                       // Timer
+  std::span<const StatusPart> parts;  // StatusBar
   std::span<const EventBinding> events;
 };
 
@@ -61,10 +61,14 @@ const ControlDescription* FindControlByName(const WindowDescription& window, Tex
 // The handler bound to (control, event), or null; control 0 means the window.
 Handler FindHandler(const WindowDescription& window, ControlId control, int event);
 // A control's position in the window's client area (group box offsets applied).
-struct Rect { int left, top, width, height; };
+struct Rect {
+  int left, top, width, height;
+};
 Rect ClientRect(const WindowDescription& window, const ControlDescription& control);
 // Left and top of a window of the given outer size centred on the full screen.
-struct Point { int x, y; };
+struct Point {
+  int x, y;
+};
 Point CenteredOrigin(int screenWidth, int screenHeight, int outerWidth, int outerHeight);
 
 }  // namespace tavrel::app

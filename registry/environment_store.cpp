@@ -54,9 +54,7 @@ bool EnvironmentStore::CanWrite(std::optional<Logical> user) {
   return RegistryEnvironment(IsUser(user)).CanWrite();
 }
 
-std::int32_t EnvironmentStore::CountVariables(std::optional<Logical> user) {
-  return Set(user).Count();
-}
+std::int32_t EnvironmentStore::CountVariables(std::optional<Logical> user) { return Set(user).Count(); }
 
 std::int32_t EnvironmentStore::ListVariables(std::optional<Logical> user, Array<Text>& list) {
   bool listed = Set(user).List([&list](Text entry) {

@@ -222,8 +222,8 @@ std::int32_t RegistryAccess::ReadValue(std::uint32_t root, TextView path, TextVi
   return lastError_;
 }
 
-std::int32_t RegistryAccess::WriteBytesValue(std::uint32_t root, TextView path, TextView valueName,
-                                             const ByteSet& data, std::int32_t type, bool create) {
+std::int32_t RegistryAccess::WriteBytesValue(std::uint32_t root, TextView path, TextView valueName, const ByteSet& data,
+                                             std::int32_t type, bool create) {
   if (type != 1 && type != 2 && type != 3 && type != 7) return -1;
   if (create) {
     CloseKey();  // always reopen, creating what is missing
@@ -300,9 +300,10 @@ std::int32_t RegistryAccess::DeleteKey(std::uint32_t root, TextView path) {
 }
 
 Text RegistryAccess::TypeName(std::int32_t type) {
-  static constexpr const char* kNames[] = {"REG_SZ", "REG_EXPAND_SZ", "REG_BINARY", "REG_DWORD",
-                                           "REG_DWORD_BIG_ENDIAN", "REG_LINK", "REG_MULTI_SZ",
-                                           "REG_RESOURCE_LIST", "NULL", "NULL", "REG_QWORD"};
+  static constexpr const char* kNames[] = {
+      "REG_SZ",   "REG_EXPAND_SZ", "REG_BINARY",        "REG_DWORD", "REG_DWORD_BIG_ENDIAN",
+      "REG_LINK", "REG_MULTI_SZ",  "REG_RESOURCE_LIST", "NULL",      "NULL",
+      "REG_QWORD"};
   if (type < 1 || type > 11) return "键值非法";
   return kNames[type - 1];
 }

@@ -56,8 +56,7 @@ class RegistryEnvironment final : public StoredEnvironment {
   bool user_;
 };
 
-inline constexpr const char* kSystemEnvironmentKey =
-    "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+inline constexpr const char* kSystemEnvironmentKey = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 inline constexpr const char* kUserEnvironmentKey = "Environment";
 
 // Tells running programs (Explorer above all) that the stored environment

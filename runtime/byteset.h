@@ -27,8 +27,8 @@ struct RoutineAddress {
   std::uintptr_t address;
   bool operator==(const RoutineAddress&) const = default;
 };
-using ByteSetScalar = std::variant<std::uint8_t, std::int16_t, std::int32_t, std::int64_t, float, double,
-                                   bool, DateTime, RoutineAddress, Text>;
+using ByteSetScalar = std::variant<std::uint8_t, std::int16_t, std::int32_t, std::int64_t, float, double, bool,
+                                   DateTime, RoutineAddress, Text>;
 // Reads a value of the kind at the 1-based position held by the optional
 // position variable (1 when none is given) and advances it past the value.
 // A value that does not lie wholly inside the byte set reads as zero (the

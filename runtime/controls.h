@@ -27,9 +27,9 @@ inline constexpr int kLeft = 0, kTop = 1, kWidth = 2, kHeight = 3, kTag = 4, kVi
 class PropertyValue {
  public:
   PropertyValue() = default;
-  PropertyValue(std::int32_t v) : value_(v) {}  // NOLINT: values convert implicitly, as in the runtime
+  PropertyValue(std::int32_t v) : value_(v) {}                // NOLINT: values convert implicitly, as in the runtime
   PropertyValue(bool v) : value_(std::int32_t{v ? 1 : 0}) {}  // NOLINT
-  PropertyValue(Text v) : value_(std::move(v)) {}  // NOLINT
+  PropertyValue(Text v) : value_(std::move(v)) {}             // NOLINT
   PropertyValue(const char* v) : value_(Text(v ? v : "")) {}  // NOLINT
 
   bool IsText() const { return std::holds_alternative<Text>(value_); }

@@ -62,7 +62,7 @@ TextView NameOf(const char* name) { return name ? TextView(name) : TextView(); }
 struct MemoryRegistry::Node {
   Text name;
   Node* parent = nullptr;
-  std::map<Text, std::shared_ptr<Node>> subkeys;  // by folded name, so enumeration is sorted
+  std::map<Text, std::shared_ptr<Node>> subkeys;     // by folded name, so enumeration is sorted
   std::vector<std::pair<Text, StoredValue>> values;  // sorted by folded name, as Wine enumerates them
   bool readOnly = false;
   bool deleted = false;
@@ -376,8 +376,8 @@ std::int32_t MemoryRegistry::QueryValueEx(RegKey key, const char* valueName, std
   return Record(call);
 }
 
-std::int32_t MemoryRegistry::SetValueEx(RegKey key, const char* valueName, std::uint32_t type,
-                                        const std::uint8_t* data, std::uint32_t dataSize) {
+std::int32_t MemoryRegistry::SetValueEx(RegKey key, const char* valueName, std::uint32_t type, const std::uint8_t* data,
+                                        std::uint32_t dataSize) {
   std::lock_guard lock(mutex_);
   Call call{Op::kSetValue, key, {}, 0, 0, Text(NameOf(valueName)), regerr::kSuccess};
   std::shared_ptr<Node> node;

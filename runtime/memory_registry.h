@@ -30,15 +30,25 @@ class MemoryRegistry final : public RegistryApi {
   // The view a set-up or inspection call addresses.
   enum class View { kProcessDefault, k32, k64 };
 
-  enum class Op { kOpenCurrentUser, kOpenKey, kCreateKey, kQueryValue, kSetValue, kEnumKey, kEnumValue,
-                  kDeleteValue, kDeleteKey, kCloseKey };
+  enum class Op {
+    kOpenCurrentUser,
+    kOpenKey,
+    kCreateKey,
+    kQueryValue,
+    kSetValue,
+    kEnumKey,
+    kEnumValue,
+    kDeleteValue,
+    kDeleteKey,
+    kCloseKey
+  };
   struct Call {
     Op op;
-    RegKey key;          // the handle the call was made on (0 for OpenCurrentUser)
-    Text subKey;         // open, create, delete key
-    std::uint32_t sam;   // open, create, OpenCurrentUser
+    RegKey key;         // the handle the call was made on (0 for OpenCurrentUser)
+    Text subKey;        // open, create, delete key
+    std::uint32_t sam;  // open, create, OpenCurrentUser
     std::uint32_t options;
-    Text valueName;      // value calls
+    Text valueName;  // value calls
     std::int32_t result;
   };
 
@@ -62,8 +72,8 @@ class MemoryRegistry final : public RegistryApi {
   void SetValue(std::uint32_t root, TextView path, TextView name, std::uint32_t type, ByteSet data,
                 View view = View::kProcessDefault);
   // Stores the text's bytes and one terminating zero byte.
-  void SetText(std::uint32_t root, TextView path, TextView name, TextView text,
-               std::uint32_t type = regtype::kSz, View view = View::kProcessDefault);
+  void SetText(std::uint32_t root, TextView path, TextView name, TextView text, std::uint32_t type = regtype::kSz,
+               View view = View::kProcessDefault);
   // A read-only key (and everything below it) cannot be opened or created
   // with write rights (5), deleted (5), or get new subkeys.
   void SetReadOnly(std::uint32_t root, TextView path, bool readOnly = true, View view = View::kProcessDefault);
@@ -87,8 +97,8 @@ class MemoryRegistry final : public RegistryApi {
   std::int32_t OpenCurrentUser(std::uint32_t sam, RegKey* result) override;
   std::int32_t OpenKeyEx(RegKey parent, const char* subKey, std::uint32_t options, std::uint32_t sam,
                          RegKey* result) override;
-  std::int32_t CreateKeyEx(RegKey parent, const char* subKey, std::uint32_t options, std::uint32_t sam,
-                           RegKey* result, std::uint32_t* disposition) override;
+  std::int32_t CreateKeyEx(RegKey parent, const char* subKey, std::uint32_t options, std::uint32_t sam, RegKey* result,
+                           std::uint32_t* disposition) override;
   std::int32_t QueryValueEx(RegKey key, const char* valueName, std::uint32_t* type, std::uint8_t* data,
                             std::uint32_t* dataSize) override;
   std::int32_t SetValueEx(RegKey key, const char* valueName, std::uint32_t type, const std::uint8_t* data,

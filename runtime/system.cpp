@@ -16,7 +16,7 @@ std::int32_t ShowCommandOfWindowMode(std::optional<std::int32_t> windowMode) {
 
 Logical RunProgram(TextView commandLine, std::optional<Logical> wait, std::optional<std::int32_t> windowMode) {
   return g_shellHostSeam.Current().StartProcess(Text(commandLine), ShowCommandOfWindowMode(windowMode),
-                                         wait.value_or(0) != 0)
+                                                wait.value_or(0) != 0)
              ? 1
              : 0;
 }
@@ -35,8 +35,8 @@ std::int32_t ButtonNumberOfId(std::int32_t id) {
 std::int32_t ShowMessageBox(TextView message, std::uint32_t flags, std::optional<TextView> title,
                             std::optional<WindowHandle> owner) {
   Text shownTitle = title ? Text(*title) : Text("信息：");
-  std::int32_t id =
-      g_messageHostSeam.Current().MessageBox(Text(message), EffectiveMessageBoxFlags(flags), shownTitle, owner.value_or(0));
+  std::int32_t id = g_messageHostSeam.Current().MessageBox(Text(message), EffectiveMessageBoxFlags(flags), shownTitle,
+                                                           owner.value_or(0));
   return ButtonNumberOfId(id);
 }
 

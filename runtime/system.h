@@ -80,8 +80,7 @@ class MessageHost {
  public:
   virtual ~MessageHost() = default;
   // Returns the platform button id (IDOK = 1 ...), flags already effective.
-  virtual std::int32_t MessageBox(const Text& message, std::uint32_t flags, const Text& title,
-                                  WindowHandle owner) = 0;
+  virtual std::int32_t MessageBox(const Text& message, std::uint32_t flags, const Text& title, WindowHandle owner) = 0;
   virtual void ProcessEvents() = 0;
 };
 

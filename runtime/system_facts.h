@@ -13,9 +13,9 @@ namespace tavrel {
 // The parts of GetVersionExA's OSVERSIONINFOEXA the program uses.
 struct VersionRecord {
   std::uint32_t major = 0, minor = 0, build = 0;
-  std::uint8_t productType = 0;   // 1 workstation
+  std::uint8_t productType = 0;  // 1 workstation
   std::uint16_t suiteMask = 0;
-  Text servicePack;               // szCSDVersion up to its first zero byte
+  Text servicePack;  // szCSDVersion up to its first zero byte
 };
 
 inline constexpr std::int32_t kMetricServerR2 = 89;  // SM_SERVERR2

@@ -154,7 +154,8 @@ std::int32_t FindTextLast(TextView text, TextView sought, std::optional<std::int
 }
 
 Text ToUpper(TextView text) {
-  return ChangeSingleByteChars(text, [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; });
+  return ChangeSingleByteChars(text,
+                               [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; });
 }
 
 Text ToLower(TextView text) { return ChangeSingleByteChars(text, FoldAscii); }
@@ -163,9 +164,12 @@ Text TrimSpaces(TextView text) {
   const std::size_t n = text.size();
   std::size_t begin = 0;
   while (begin < n) {
-    if (text[begin] == ' ') begin += 1;
-    else if (IsFullWidthSpaceAt(text, begin)) begin += 2;
-    else break;
+    if (text[begin] == ' ')
+      begin += 1;
+    else if (IsFullWidthSpaceAt(text, begin))
+      begin += 2;
+    else
+      break;
   }
   // Trailing spaces are found walking forward: a 0x20 or 0xA1 0xA1 at the end
   // may be the second half of a two-byte character.

@@ -67,6 +67,8 @@ class Array {
 
 // ArrayCount: element count, 0 for an empty array.
 template <class T>
-std::int32_t ArrayCount(const Array<T>& a) { return a.Count(); }
+std::int32_t ArrayCount(const Array<T>& a) {
+  return a.Count();
+}
 
 }  // namespace tavrel

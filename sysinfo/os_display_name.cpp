@@ -11,8 +11,7 @@ class PlatformQuestions final : public OsNameQuestions {
   std::int32_t ServerR2() override { return api_.SystemMetric(kMetricServerR2); }
   std::uint32_t ProductInfoType(std::int32_t major, std::int32_t minor) override {
     std::uint32_t type = 0;
-    if (!api_.ProductInfo(static_cast<std::uint32_t>(major), static_cast<std::uint32_t>(minor), 0, 0, &type))
-      return 0;
+    if (!api_.ProductInfo(static_cast<std::uint32_t>(major), static_cast<std::uint32_t>(minor), 0, 0, &type)) return 0;
     return type;
   }
   Text RegistryText(TextView path) override { return ReadRegistryText(rootcode::kLocalMachine, path); }

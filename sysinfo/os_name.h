@@ -15,7 +15,7 @@ namespace tavrel::sysinfo {
 struct OsFacts {
   std::int32_t major = 0;
   std::int32_t minor = 0;
-  std::int32_t build = 0;  // low 16 bits of the platform's build number, sign-extended
+  std::int32_t build = 0;        // low 16 bits of the platform's build number, sign-extended
   std::uint8_t productType = 0;  // 1 workstation, anything else a server
   std::uint16_t suiteMask = 0;
   Text servicePack;

@@ -156,15 +156,14 @@ ByteSet WebRequest(TextView url, const WebRequestArgs& args) {
   {
     const Text proxy(args.proxy);
     const Text httpProxy = ConcatText({"http=", proxy});
-    UniqueInternetHandle internet(
-        proxy.empty() ? api.Open(TextOrNone(agent), kOpenTypeDirect, nullptr, nullptr, 0)
-        : https       ? api.Open(TextOrNone(agent), kOpenTypeProxy, proxy.c_str(), "", 0)
-                      : api.Open(TextOrNone(agent), kOpenTypeProxy, httpProxy.c_str(), "", 0));
+    UniqueInternetHandle internet(proxy.empty() ? api.Open(TextOrNone(agent), kOpenTypeDirect, nullptr, nullptr, 0)
+                                  : https       ? api.Open(TextOrNone(agent), kOpenTypeProxy, proxy.c_str(), "", 0)
+                                          : api.Open(TextOrNone(agent), kOpenTypeProxy, httpProxy.c_str(), "", 0));
     if (!internet) return {};
 
     const Text host = UrlHost(url);
-    UniqueInternetHandle connection(api.Connect(internet.Get(), host.c_str(), static_cast<std::uint16_t>(port),
-                                                nullptr, nullptr, kServiceHttp, 0, 0));
+    UniqueInternetHandle connection(api.Connect(internet.Get(), host.c_str(), static_cast<std::uint16_t>(port), nullptr,
+                                                nullptr, kServiceHttp, 0, 0));
     if (!connection) return {};
 
     const Text path = UrlPath(url);
@@ -172,8 +171,8 @@ ByteSet WebRequest(TextView url, const WebRequestArgs& args) {
     if (args.cookies) flags |= kFlagNoCookies;
     if (args.noRedirect) flags |= kFlagNoAutoRedirect;
     flags |= https ? kFlagSecure : kFlagIgnoreRedirectToHttps;
-    UniqueInternetHandle request(api.OpenRequest(connection.Get(), kMethods[method], path.c_str(), "HTTP/1.1",
-                                                 nullptr, nullptr, flags, 0));
+    UniqueInternetHandle request(
+        api.OpenRequest(connection.Get(), kMethods[method], path.c_str(), "HTTP/1.1", nullptr, nullptr, flags, 0));
     if (!request) return {};
 
     const std::uint32_t securityFlags = kIgnoreAllCertificateErrors;

@@ -18,12 +18,12 @@ class WinInetApi {
  public:
   virtual ~WinInetApi() = default;
   // InternetOpenA
-  virtual InternetHandle Open(const char* agent, std::uint32_t accessType, const char* proxy,
-                              const char* proxyBypass, std::uint32_t flags) = 0;
+  virtual InternetHandle Open(const char* agent, std::uint32_t accessType, const char* proxy, const char* proxyBypass,
+                              std::uint32_t flags) = 0;
   // InternetConnectA
-  virtual InternetHandle Connect(InternetHandle internet, const char* host, std::uint16_t port,
-                                 const char* userName, const char* password, std::uint32_t service,
-                                 std::uint32_t flags, std::uintptr_t context) = 0;
+  virtual InternetHandle Connect(InternetHandle internet, const char* host, std::uint16_t port, const char* userName,
+                                 const char* password, std::uint32_t service, std::uint32_t flags,
+                                 std::uintptr_t context) = 0;
   // HttpOpenRequestA
   virtual InternetHandle OpenRequest(InternetHandle connection, const char* verb, const char* objectName,
                                      const char* version, const char* referrer, const char* const* acceptTypes,
@@ -31,8 +31,8 @@ class WinInetApi {
   // InternetSetOptionA
   virtual bool SetOption(InternetHandle handle, std::uint32_t option, const void* buffer, std::uint32_t length) = 0;
   // HttpSendRequestA
-  virtual bool SendRequest(InternetHandle request, const char* headers, std::uint32_t headersLength,
-                           const void* body, std::uint32_t bodyLength) = 0;
+  virtual bool SendRequest(InternetHandle request, const char* headers, std::uint32_t headersLength, const void* body,
+                           std::uint32_t bodyLength) = 0;
   // InternetReadFile: *read is the count placed in the buffer, 0 at the end.
   virtual bool Read(InternetHandle request, void* buffer, std::uint32_t toRead, std::uint32_t* read) = 0;
   // HttpQueryInfoA: on a buffer that is too small it fails and sets

@@ -23,7 +23,6 @@ void HeadlessWindow::Install() {
   installed_ = true;
 }
 
-
 void HeadlessWindow::Create(bool fireCreated) {
   for (auto& control : controls_) {
     const ControlDescription& c = *control.description;
@@ -107,8 +106,7 @@ PropertyValue HeadlessWindow::GetControlProperty(WindowId window, ControlId cont
   return it == c->properties.end() ? PropertyValue{} : it->second;
 }
 
-void HeadlessWindow::SetControlProperty(WindowId window, ControlId control, int property,
-                                        const PropertyValue& value) {
+void HeadlessWindow::SetControlProperty(WindowId window, ControlId control, int property, const PropertyValue& value) {
   if (window != description_.id) return;
   Control* c = Find(control);
   if (!c) return;
@@ -131,8 +129,8 @@ void HeadlessWindow::SetControlProperty(WindowId window, ControlId control, int 
   }
 }
 
-std::int32_t HeadlessWindow::ComboInsertItem(WindowId window, ControlId control, std::int32_t index,
-                                             const Text& text, std::int32_t itemData) {
+std::int32_t HeadlessWindow::ComboInsertItem(WindowId window, ControlId control, std::int32_t index, const Text& text,
+                                             std::int32_t itemData) {
   if (window != description_.id || index < 0) return -1;
   Control* c = Find(control);
   if (!c || c->description->type != ControlType::ComboBox) return -1;

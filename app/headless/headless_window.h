@@ -37,8 +37,8 @@ class HeadlessWindow final : public UiHost, public MessageHost {
   void Create(bool fireCreated = true);
 
   // User actions.
-  void Click(ControlId control);              // event 0 of a button
-  void PressLeftButton(ControlId control);    // event -1
+  void Click(ControlId control);            // event 0 of a button
+  void PressLeftButton(ControlId control);  // event -1
   void SelectItem(ControlId combo, std::int32_t index);
   // One tick of a timer, when its interval is not 0; false when it is stopped.
   bool Tick(ControlId timer);

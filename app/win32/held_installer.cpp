@@ -61,20 +61,16 @@ InstallerVerdict VerdictOfTrustStatus(LONG status) {
   switch (static_cast<HRESULT>(status)) {
     case TRUST_E_NOSIGNATURE:
     case TRUST_E_SUBJECT_FORM_UNKNOWN:
-    case TRUST_E_PROVIDER_UNKNOWN:
-      return InstallerVerdict::Unsigned;
+    case TRUST_E_PROVIDER_UNKNOWN: return InstallerVerdict::Unsigned;
     case CERT_E_UNTRUSTEDROOT:
     case CERT_E_UNTRUSTEDTESTROOT:
     case CERT_E_CHAINING:
     case CERT_E_EXPIRED:
     case CERT_E_VALIDITYPERIODNESTING:
     case CERT_E_REVOKED:
-    case TRUST_E_EXPLICIT_DISTRUST:
-      return InstallerVerdict::UntrustedChain;
-    case CERT_E_WRONG_USAGE:
-      return InstallerVerdict::NotForCodeSigning;
-    default:
-      return InstallerVerdict::BadSignature;
+    case TRUST_E_EXPLICIT_DISTRUST: return InstallerVerdict::UntrustedChain;
+    case CERT_E_WRONG_USAGE: return InstallerVerdict::NotForCodeSigning;
+    default: return InstallerVerdict::BadSignature;
   }
 }
 
@@ -134,22 +130,17 @@ bool NamedAs(PCCERT_CONTEXT certificate, std::wstring_view expected) {
 }  // namespace
 
 HeldInstaller::HeldInstaller(std::wstring path) : path_(std::move(path)) {
-  file_.Reset(::CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  file_.Reset(::CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                            nullptr));
   if (file_) return;
   openError_ = ::GetLastError();
   switch (openError_) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-      openVerdict_ = InstallerVerdict::Missing;
-      break;
+    case ERROR_INVALID_NAME: openVerdict_ = InstallerVerdict::Missing; break;
     case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-      openVerdict_ = InstallerVerdict::Busy;
-      break;
-    default:
-      openVerdict_ = InstallerVerdict::Unreadable;
+    case ERROR_LOCK_VIOLATION: openVerdict_ = InstallerVerdict::Busy; break;
+    default: openVerdict_ = InstallerVerdict::Unreadable;
   }
 }
 

@@ -50,7 +50,6 @@ const wchar_t* ClassOf(ControlType type) {
   return nullptr;
 }
 
-
 std::wstring WindowTextOf(HWND hwnd) {
   int n = ::GetWindowTextLengthW(hwnd);
   std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
@@ -94,8 +93,8 @@ bool MainWindow::Create(HINSTANCE instance) {
   if (description_.maximizeBox) style |= WS_MAXIMIZEBOX;
   if (description_.resizable) style |= WS_THICKFRAME;
   hwnd_.Reset(::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, WideFromGbk(description_.caption).c_str(), style,
-                                origin.x, origin.y, description_.outerWidth, description_.outerHeight, nullptr,
-                                nullptr, instance, this));
+                                origin.x, origin.y, description_.outerWidth, description_.outerHeight, nullptr, nullptr,
+                                instance, this));
   if (!hwnd_) return false;
 
   for (auto& child : children_) CreateControl(child);
@@ -129,8 +128,8 @@ void MainWindow::CreateControl(Child& child) {
   DWORD exStyle = c.type == ControlType::TransLabel ? WS_EX_TRANSPARENT : 0;
   auto id = static_cast<INT_PTR>(kFirstChildId + (&child - children_.data()));
   HWND parent = hwnd_.Get();
-  child.hwnd = ::CreateWindowExW(exStyle, ClassOf(c.type), WideFromGbk(c.caption ? c.caption : "").c_str(),
-                                 StyleOf(c), r.left, r.top, r.width, height, parent, reinterpret_cast<HMENU>(id),
+  child.hwnd = ::CreateWindowExW(exStyle, ClassOf(c.type), WideFromGbk(c.caption ? c.caption : "").c_str(), StyleOf(c),
+                                 r.left, r.top, r.width, height, parent, reinterpret_cast<HMENU>(id),
                                  reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
   if (!child.hwnd) return;
   if (font_) ::SendMessageW(child.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
@@ -319,8 +318,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (HIWORD(wParam) == BN_CLICKED && lParam) {
         if (Child* child = FindChild(reinterpret_cast<HWND>(lParam))) {
           auto type = child->description->type;
-          if (type == ControlType::Button || type == ControlType::SuperBtn)
-            Fire(child->description->id, kEventPrimary);
+          if (type == ControlType::Button || type == ControlType::SuperBtn) Fire(child->description->id, kEventPrimary);
         }
         return 0;
       }
@@ -339,9 +337,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
       }
       break;
-    case WM_CLOSE:
-      ::DestroyWindow(hwnd_.Get());
-      return 0;
+    case WM_CLOSE: ::DestroyWindow(hwnd_.Get()); return 0;
     case WM_DESTROY:
       for (auto& child : children_)
         if (child.description->type == ControlType::Timer) ::KillTimer(hwnd_.Get(), child.description->id);
@@ -420,7 +416,8 @@ PropertyValue MainWindow::GetControlProperty(WindowId window, ControlId control,
     ::MapWindowPoints(nullptr, hwnd_.Get(), reinterpret_cast<POINT*>(&r), 2);
     Rect parentOrigin{0, 0, 0, 0};
     if (c.parent) {
-      if (const ControlDescription* p = FindControl(description_, c.parent)) parentOrigin = ClientRect(description_, *p);
+      if (const ControlDescription* p = FindControl(description_, c.parent))
+        parentOrigin = ClientRect(description_, *p);
     }
     switch (property) {
       case prop::kLeft: return static_cast<std::int32_t>(r.left - parentOrigin.left);
@@ -439,10 +436,8 @@ PropertyValue MainWindow::GetControlProperty(WindowId window, ControlId control,
   if (property == CaptionPropertyOf(c.type)) return Caption(*child);
   switch (property) {
     case prop::kComboSelection: return static_cast<std::int32_t>(::SendMessageW(child->hwnd, CB_GETCURSEL, 0, 0));
-    case prop::kProgressMinimum:
-      return static_cast<std::int32_t>(::SendMessageW(child->hwnd, PBM_GETRANGE, TRUE, 0));
-    case prop::kProgressMaximum:
-      return static_cast<std::int32_t>(::SendMessageW(child->hwnd, PBM_GETRANGE, FALSE, 0));
+    case prop::kProgressMinimum: return static_cast<std::int32_t>(::SendMessageW(child->hwnd, PBM_GETRANGE, TRUE, 0));
+    case prop::kProgressMaximum: return static_cast<std::int32_t>(::SendMessageW(child->hwnd, PBM_GETRANGE, FALSE, 0));
     case prop::kProgressPosition: return static_cast<std::int32_t>(::SendMessageW(child->hwnd, PBM_GETPOS, 0, 0));
     default: return {};
   }
@@ -468,7 +463,8 @@ void MainWindow::SetControlProperty(WindowId window, ControlId control, int prop
     int left = r.left, top = r.top, width = r.right - r.left, height = r.bottom - r.top;
     Rect parentOrigin{0, 0, 0, 0};
     if (c.parent) {
-      if (const ControlDescription* p = FindControl(description_, c.parent)) parentOrigin = ClientRect(description_, *p);
+      if (const ControlDescription* p = FindControl(description_, c.parent))
+        parentOrigin = ClientRect(description_, *p);
     }
     switch (property) {
       case prop::kLeft: left = parentOrigin.left + value.AsInt(); break;

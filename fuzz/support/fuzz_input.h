@@ -11,12 +11,12 @@
 #include <vector>
 
 // An invariant that holds for any input; its failure is a finding like a crash.
-#define FUZZ_CHECK(condition)                                                        \
-  do {                                                                              \
-    if (!(condition)) {                                                             \
+#define FUZZ_CHECK(condition)                                                                \
+  do {                                                                                       \
+    if (!(condition)) {                                                                      \
       std::fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                 \
-    }                                                                               \
+      std::abort();                                                                          \
+    }                                                                                        \
   } while (0)
 
 namespace tavrel::fuzz {

@@ -10,8 +10,7 @@ namespace tavrel::fuzz {
 // ends with an empty line and stays within the limits.
 inline void CheckRequest(const std::string& request, const download::RequestParts& parts) {
   FUZZ_CHECK(request.size() <= download::kMaxRequestBytes);
-  FUZZ_CHECK(request.substr(0, 4) == "GET " && request.size() >= 4 &&
-             request.substr(request.size() - 4) == "\r\n\r\n");
+  FUZZ_CHECK(request.substr(0, 4) == "GET " && request.size() >= 4 && request.substr(request.size() - 4) == "\r\n\r\n");
   std::size_t lines = 0;
   for (std::size_t at = 0; at < request.size();) {
     const std::size_t end = request.find("\r\n", at);

@@ -47,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           ++i;
           continue;
         }
-        FUZZ_CHECK(b >= 0x20 && b != 0x7F && std::string_view("\\/:<>\"|?*").find(static_cast<char>(b)) == std::string_view::npos);
+        FUZZ_CHECK(b >= 0x20 && b != 0x7F &&
+                   std::string_view("\\/:<>\"|?*").find(static_cast<char>(b)) == std::string_view::npos);
       }
       CheckInFolder(folder, *name, isLead, renames);
       renames = false;

@@ -33,8 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(url.path.find('#') == std::string::npos);
   // The fragment is dropped and nothing else of the Location is lost.
   const std::string_view kept = location.substr(0, location.find('#'));
-  FUZZ_CHECK(kept.find(url.path) != std::string_view::npos ||
-             (HttpAddress(url).find(kept) != std::string::npos));
+  FUZZ_CHECK(kept.find(url.path) != std::string_view::npos || (HttpAddress(url).find(kept) != std::string::npos));
 
   RequestParts request{url.hostPart, url.path, next->referer, "", false};
   if (const auto built = BuildGetRequest(request)) tavrel::fuzz::CheckRequest(*built, request);

@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(normal.size() == line.size());
     for (std::size_t i = 0; i < line.size(); ++i)
       if (normal[i] != line[i])
-        FUZZ_CHECK(i + 1 < static_cast<std::size_t>(colon) && line[i] >= 'a' && line[i] <= 'z' && normal[i] == line[i] - 32);
+        FUZZ_CHECK(i + 1 < static_cast<std::size_t>(colon) && line[i] >= 'a' && line[i] <= 'z' &&
+                   normal[i] == line[i] - 32);
     joined += normal + "\r\n";
   }
   FUZZ_CHECK(NormalizeHeaderNames(headers) == TextLeft(joined, TextLength(joined) - 2));

@@ -12,8 +12,8 @@ constexpr DWORD kTotalWaitMs = 3000;
 
 DWORD WINAPI Broadcast(void*) {
   DWORD_PTR result = 0;
-  ::SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("Environment"),
-                        SMTO_ABORTIFHUNG, kPerWindowMs, &result);
+  ::SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("Environment"), SMTO_ABORTIFHUNG,
+                        kPerWindowMs, &result);
   return 0;
 }
 

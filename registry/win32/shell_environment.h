@@ -13,6 +13,6 @@ namespace tavrel::registry {
 // registry keys it keeps the sets in stand in. shell is kept for as long as
 // the collection, whose object it is.
 std::unique_ptr<StoredEnvironment> StoredEnvironmentOver(win32::ComObject shell, win32::ComObject collection,
-                                                          bool user);
+                                                         bool user);
 
 }  // namespace tavrel::registry

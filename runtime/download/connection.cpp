@@ -44,18 +44,10 @@ ConnectionEnd RunConnection(Task& task, std::int32_t number, std::int32_t block)
     return connection->Run();
   }
   switch (task.StartUrl().scheme) {
-    case Scheme::kHttp:
-      connection = MakeHttpConnection(task, number, block);
-      break;
-    case Scheme::kFtp:
-      connection = MakeFtpConnection(task, number, block);
-      break;
-    case Scheme::kMms:
-      connection = MakeMmsConnection(task, number, block);
-      break;
-    case Scheme::kRtsp:
-      connection = MakeRtspConnection(task, number, block);
-      break;
+    case Scheme::kHttp: connection = MakeHttpConnection(task, number, block); break;
+    case Scheme::kFtp: connection = MakeFtpConnection(task, number, block); break;
+    case Scheme::kMms: connection = MakeMmsConnection(task, number, block); break;
+    case Scheme::kRtsp: connection = MakeRtspConnection(task, number, block); break;
   }
   return connection->Run();
 }
@@ -127,12 +119,9 @@ std::optional<ConnectionEnd> Connection::Attempt(const std::function<Outcome()>&
   while (true) {
     if (task_.Stopping()) return ConnectionEnd::kStopped;
     switch (attempt()) {
-      case Outcome::kOk:
-        return std::nullopt;
-      case Outcome::kFailed:
-        return ConnectionEnd::kFailed;
-      case Outcome::kStopped:
-        return ConnectionEnd::kStopped;
+      case Outcome::kOk: return std::nullopt;
+      case Outcome::kFailed: return ConnectionEnd::kFailed;
+      case Outcome::kStopped: return ConnectionEnd::kStopped;
       case Outcome::kRetry:
         CloseResponse();
         if (auto end = Retry()) return end;
@@ -175,15 +164,12 @@ ConnectionEnd Connection::RunBlocks(bool haveResponse, bool announced) {
       case BodyEnd::kBlockComplete:
         if (!takeNext()) return ConnectionEnd::kDone;
         break;
-      case BodyEnd::kClosedWithData:
-        return ConnectionEnd::kLeftRest;  // another connection takes up the rest
+      case BodyEnd::kClosedWithData: return ConnectionEnd::kLeftRest;  // another connection takes up the rest
       case BodyEnd::kRetry:
         if (auto end = Retry()) return *end;
         break;
-      case BodyEnd::kStopped:
-        return ConnectionEnd::kStopped;
-      case BodyEnd::kLost:
-        return ConnectionEnd::kDone;  // the block is in the stream's hands
+      case BodyEnd::kStopped: return ConnectionEnd::kStopped;
+      case BodyEnd::kLost: return ConnectionEnd::kDone;  // the block is in the stream's hands
     }
   }
 }
@@ -228,15 +214,13 @@ Connection::Outcome Connection::Connect(bool first) {
   const char* host = route_.connectHost.c_str();
   const int port = route_.connectPort;
   // The deadline covers the name's lookup and the connection.
-  auto deadline = std::chrono::steady_clock::now() +
-                  std::chrono::milliseconds(std::max<std::int32_t>(param_.connectTimeoutMs, 1));
+  auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max<std::int32_t>(param_.connectTimeoutMs, 1));
   if (route_.endpoints.empty()) {
     if (first) Log(kLogProgress, FormatLine(route_.viaProxy ? msg::kResolvingProxy : msg::kResolving, host));
     switch (ResolveWithin(route_.connectHost, route_.connectPort, deadline, task_.StopRequested(), route_.endpoints)) {
-      case Resolution::kFound:
-        break;
-      case Resolution::kStopped:
-        return Outcome::kStopped;
+      case Resolution::kFound: break;
+      case Resolution::kStopped: return Outcome::kStopped;
       case Resolution::kNotFound:
         Log(kLogError, FormatLine(route_.viaProxy ? msg::kResolveProxyFailed : msg::kResolveFailed, host));
         return Outcome::kRetry;
@@ -257,37 +241,24 @@ Connection::Outcome Connection::Connect(bool first) {
     case platform::NetStatus::kOk:
       Log(kLogProgress, FormatLine(first ? msg::kConnected : msg::kBlockConnected, host, port));
       return Outcome::kOk;
-    case platform::NetStatus::kStopped:
-      return Outcome::kStopped;
+    case platform::NetStatus::kStopped: return Outcome::kStopped;
     case platform::NetStatus::kTimeout:
       Log(kLogError, FormatLine(msg::kConnectTimedOut, host, port));
       return Outcome::kRetry;
-    default:
-      Log(kLogError, FormatLine(msg::kConnectFailed, host, port));
-      return Outcome::kRetry;
+    default: Log(kLogError, FormatLine(msg::kConnectFailed, host, port)); return Outcome::kRetry;
   }
 }
 
 Connection::Outcome Connection::Send(platform::Socket& socket, const std::string& bytes, const char* failureText) {
-  auto status = socket.Send(bytes.data(), bytes.size(), std::max<std::int32_t>(param_.sendTimeoutMs, 1),
-                            task_.StopRequested());
+  auto status =
+      socket.Send(bytes.data(), bytes.size(), std::max<std::int32_t>(param_.sendTimeoutMs, 1), task_.StopRequested());
   switch (status) {
-    case platform::NetStatus::kOk:
-      return Outcome::kOk;
-    case platform::NetStatus::kStopped:
-      return Outcome::kStopped;
-    case platform::NetStatus::kTimeout:
-      Log(kLogError, msg::kWaitTimedOut);
-      break;
-    case platform::NetStatus::kWaitFailed:
-      Log(kLogError, msg::kWaitFailed);
-      break;
-    case platform::NetStatus::kError:
-      Log(kLogError, msg::kSomeError);
-      break;
-    default:
-      Log(kLogError, msg::kSendFailed);
-      break;
+    case platform::NetStatus::kOk: return Outcome::kOk;
+    case platform::NetStatus::kStopped: return Outcome::kStopped;
+    case platform::NetStatus::kTimeout: Log(kLogError, msg::kWaitTimedOut); break;
+    case platform::NetStatus::kWaitFailed: Log(kLogError, msg::kWaitFailed); break;
+    case platform::NetStatus::kError: Log(kLogError, msg::kSomeError); break;
+    default: Log(kLogError, msg::kSendFailed); break;
   }
   Log(kLogError, failureText);
   return Outcome::kRetry;
@@ -320,14 +291,10 @@ Connection::Outcome Connection::StoreStreamBytes(const std::string& bytes) {
 
 std::string Connection::ReceiveFailureText(platform::NetStatus status, const platform::Socket& socket) const {
   switch (status) {
-    case platform::NetStatus::kTimeout:
-      return msg::kReceiveTimedOut;
-    case platform::NetStatus::kClosed:
-      return msg::kReceiveFailed;
-    case platform::NetStatus::kWaitFailed:
-      return msg::kWaitFailed;
-    case platform::NetStatus::kError:
-      return msg::kSomeError;
+    case platform::NetStatus::kTimeout: return msg::kReceiveTimedOut;
+    case platform::NetStatus::kClosed: return msg::kReceiveFailed;
+    case platform::NetStatus::kWaitFailed: return msg::kWaitFailed;
+    case platform::NetStatus::kError: return msg::kSomeError;
     default: {
       std::string text = platform::ErrorText(socket.LastError());
       return text.empty() ? std::string(msg::kUnknownError) : text;
@@ -369,14 +336,12 @@ Connection::Outcome Connection::NameFile(const std::string& serverName, std::str
         Log(kLogProgress, FormatLine(msg::kAutoRenamed, path.c_str()));
         break;
       }
-      case kAbandon:
-        return Fail(msg::kUserAbandoned);
+      case kAbandon: return Fail(msg::kUserAbandoned);
       case kNameChanged:
         path = changed;
         Log(kLogProgress, FormatLine(msg::kUserRenamed, path.c_str()));
         break;
-      default:
-        return Outcome::kFailed;
+      default: return Outcome::kFailed;
     }
   }
   return Outcome::kOk;
@@ -387,12 +352,9 @@ ConnectionEnd Connection::BeginTransfer(const std::string& serverName, bool whol
   std::string path;
   platform::MappedFile file;
   switch (PrepareFile(serverName, path, file)) {
-    case Outcome::kOk:
-      break;
-    case Outcome::kStopped:
-      return ConnectionEnd::kStopped;
-    default:
-      return ConnectionEnd::kFailed;
+    case Outcome::kOk: break;
+    case Outcome::kStopped: return ConnectionEnd::kStopped;
+    default: return ConnectionEnd::kFailed;
   }
   BlockPlan plan(total_, connections);
   const std::int32_t blocks = plan.Count();

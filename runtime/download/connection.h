@@ -86,8 +86,7 @@ class Connection {
   // caller, asks for the other connections and receives block 0 (its data
   // is on socket_ already when haveData, else RequestBlock asks for it).
   // wholeStream: the answer on socket_ is the whole file from its first byte.
-  ConnectionEnd BeginTransfer(const std::string& serverName, bool wholeStream, std::int32_t connections,
-                              bool haveData);
+  ConnectionEnd BeginTransfer(const std::string& serverName, bool wholeStream, std::int32_t connections, bool haveData);
   Transfer& File();
   void Announce(std::int32_t code);
   // The local file's name: the local path, or the server's name in the

@@ -56,8 +56,9 @@ Connection::BodyEnd Connection::ReceiveBody() {
         streamPos_ += n;
         if (bodyLeft_ > 0) bodyLeft_ -= n;
         if (paced_) {
-          auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                             roundStart).count();
+          auto spent =
+              std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - roundStart)
+                  .count();
           if (spent < 1000) {
             Flush();
             if (!task_.Pause(static_cast<std::int32_t>(1000 - spent))) return BodyEnd::kStopped;
@@ -66,11 +67,8 @@ Connection::BodyEnd Connection::ReceiveBody() {
         }
         break;
       }
-      case platform::NetStatus::kClosed:
-        return ServerClosed();
-      case platform::NetStatus::kStopped:
-        Flush();
-        return BodyEnd::kStopped;
+      case platform::NetStatus::kClosed: return ServerClosed();
+      case platform::NetStatus::kStopped: Flush(); return BodyEnd::kStopped;
       default:
         Flush();
         Log(kLogError, ReceiveFailureText(status, socket_));

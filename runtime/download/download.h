@@ -16,15 +16,15 @@
 namespace tavrel::download {
 
 enum EventCode : std::int32_t {
-  kTransferStarted = 3,   // value3: total size
-  kTaskEnded = 4,         // value3: bytes stored
+  kTransferStarted = 3,  // value3: total size
+  kTaskEnded = 4,        // value3: bytes stored
   kWorkerStarted = 5,
-  kBlockBegun = 6,        // value3: position, value4: end of the block (exclusive)
-  kBlockTakenOver = 7,    // value3: position, value4: end of the block (exclusive)
-  kWorkerSucceeded = 8,   // value3: position reached
-  kWorkerFailed = 9,      // value3: position reached
-  kDataReceived = 16,     // value3: new bytes
-  kFileExists = 18,       // value3: size of the existing file, value4: total size
+  kBlockBegun = 6,       // value3: position, value4: end of the block (exclusive)
+  kBlockTakenOver = 7,   // value3: position, value4: end of the block (exclusive)
+  kWorkerSucceeded = 8,  // value3: position reached
+  kWorkerFailed = 9,     // value3: position reached
+  kDataReceived = 16,    // value3: new bytes
+  kFileExists = 18,      // value3: size of the existing file, value4: total size
 };
 
 // Answers to kFileExists.

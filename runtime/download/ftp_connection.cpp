@@ -162,8 +162,7 @@ Connection::Outcome FtpConnection::AcceptData(platform::Listener& listener) {
   return Outcome::kOk;
 }
 
-Connection::Outcome FtpConnection::Command(const std::string& line, int& code, const char* shown,
-                                           FtpReply* replyOut) {
+Connection::Outcome FtpConnection::Command(const std::string& line, int& code, const char* shown, FtpReply* replyOut) {
   if (line.find_first_of("\r\n") != std::string::npos) return Fail(msg::kFtpLineBreak);
   Log(kLogRequest, shown ? std::string(shown) : line);
   Outcome o = Send(control_, line + "\r\n", msg::kSendRequestFailed);

@@ -12,8 +12,8 @@ namespace tavrel::download {
 
 struct FtpReply {
   int code = 0;
-  std::string text;      // every line of the reply
-  std::size_t end = 0;   // bytes of the received data it took
+  std::string text;     // every line of the reply
+  std::size_t end = 0;  // bytes of the received data it took
 };
 
 // The first complete reply in the received data: "ddd text" on one line, or

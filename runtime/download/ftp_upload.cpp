@@ -107,8 +107,9 @@ class FtpUploadConnection final : public FtpConnection {
         reported_ = position;
       }
       if (paced_) {
-        auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                           roundStart).count();
+        auto spent =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - roundStart)
+                .count();
         if (spent < 1000 && !task_.Pause(static_cast<std::int32_t>(1000 - spent))) return Outcome::kStopped;
         roundStart = std::chrono::steady_clock::now();
       }

@@ -49,7 +49,8 @@ class MmsConnection final : public Connection {
     Outcome o = Play();
     if (o == Outcome::kStopped || task_.Stopping()) {
       // The server is told; whatever it answers, the task is stopping.
-      if (playing_) SendParting(mms::FrameMessage(mms::kStopPlaying, Fields({facts_.openFileId, kPlayIncarnation}), sequence_++));
+      if (playing_)
+        SendParting(mms::FrameMessage(mms::kStopPlaying, Fields({facts_.openFileId, kPlayIncarnation}), sequence_++));
       if (opened_) SendParting(mms::FrameMessage(mms::kCloseFile, Fields({facts_.openFileId}), sequence_++));
       return ConnectionEnd::kStopped;
     }
@@ -70,10 +71,10 @@ class MmsConnection final : public Connection {
     std::uint32_t local = 0, peer = 0;
     socket_.Ipv4Ends(local, peer);
     mms::Packet reply;
-    Outcome o = Exchange("Connect", mms::kConnect,
-                         Fields({kNoPacketPair, kServerRevision, kClientRevision}) +
-                             mms::Utf16(kSubscriber + route_.url.host),
-                         mms::kReportConnected, reply);
+    Outcome o =
+        Exchange("Connect", mms::kConnect,
+                 Fields({kNoPacketPair, kServerRevision, kClientRevision}) + mms::Utf16(kSubscriber + route_.url.host),
+                 mms::kReportConnected, reply);
     if (o != Outcome::kOk) return o;
     char funnel[64];
     std::snprintf(funnel, sizeof funnel, "\\\\%u.%u.%u.%u\\TCP\\%u", local >> 24, (local >> 16) & 0xFF,
@@ -97,8 +98,7 @@ class MmsConnection final : public Connection {
     mms::PutDouble(readBlock, 0.0);
     mms::PutDouble(readBlock, kHeaderDeadline);
     readBlock += Fields({kHeaderIncarnation, 0});
-    if ((o = Exchange("ReadBlock", mms::kReadBlock, readBlock, mms::kReportReadBlock, reply)) != Outcome::kOk)
-      return o;
+    if ((o = Exchange("ReadBlock", mms::kReadBlock, readBlock, mms::kReportReadBlock, reply)) != Outcome::kOk) return o;
     while (headerStored_ < facts_.headerSize) {
       if ((o = Next(reply)) != Outcome::kOk) return o;
       if (reply.isMessage) {
@@ -197,10 +197,8 @@ class MmsConnection final : public Connection {
             continue;
           }
           return Outcome::kOk;
-        case mms::ParseResult::kMalformed:
-          return Fail(msg::kStreamMalformed);
-        case mms::ParseResult::kNeedMore:
-          break;
+        case mms::ParseResult::kMalformed: return Fail(msg::kStreamMalformed);
+        case mms::ParseResult::kNeedMore: break;
       }
       if (Outcome o = ReceiveStreamBytes(received_); o != Outcome::kOk) return o;
     }

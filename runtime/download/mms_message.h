@@ -49,9 +49,9 @@ std::string FrameMessage(std::uint32_t id, std::string_view fields, std::uint16_
 // One packet from the front of the received bytes.
 struct Packet {
   bool isMessage = false;
-  std::uint32_t id = 0;      // a message's id
-  std::uint32_t result = 0;  // a message's result (hr), where it has one
-  std::string body;          // a message from its length field on, or a data packet's payload
+  std::uint32_t id = 0;        // a message's id
+  std::uint32_t result = 0;    // a message's result (hr), where it has one
+  std::string body;            // a message from its length field on, or a data packet's payload
   std::uint32_t location = 0;  // a data packet's place: header piece or ASF packet number
   std::uint8_t incarnation = 0;
   std::size_t size = 0;  // bytes of the received data it took

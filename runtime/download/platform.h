@@ -76,8 +76,7 @@ class Socket {
   // Sends every byte or fails.
   NetStatus Send(const char* data, std::size_t size, std::int32_t timeoutMs, const StopFlag& stop);
   // Receives 1 to size bytes.
-  NetStatus Receive(char* data, std::size_t size, std::int32_t timeoutMs, const StopFlag& stop,
-                    std::size_t& received);
+  NetStatus Receive(char* data, std::size_t size, std::int32_t timeoutMs, const StopFlag& stop, std::size_t& received);
   int LastError() const { return error_; }
   // The IPv4 addresses of the two ends (host byte order); false for a
   // socket that is not connected over IPv4.

@@ -32,8 +32,10 @@ std::string Chunk(const char (&id)[5], const std::string& body) {
 // A text with a length of the given width in front; cut to fit it.
 void PutText(std::string& out, const std::string& text, bool wide) {
   std::size_t n = std::min<std::size_t>(text.size(), wide ? 0xFFFF : 0xFF);
-  if (wide) Put16(out, static_cast<std::uint32_t>(n));
-  else out.push_back(static_cast<char>(n));
+  if (wide)
+    Put16(out, static_cast<std::uint32_t>(n));
+  else
+    out.push_back(static_cast<char>(n));
   out.append(text, 0, n);
 }
 
@@ -50,8 +52,8 @@ std::string RealMediaHeaders(const rtsp::Description& d, const RealMediaCounts& 
     preroll = std::max(preroll, s.preroll);
     std::string body;
     Put16(body, static_cast<std::uint32_t>(i));
-    for (std::uint32_t v : {s.maxBitRate, s.avgBitRate, s.maxPacketSize, s.avgPacketSize, s.startTime, s.preroll,
-                            s.durationMs})
+    for (std::uint32_t v :
+         {s.maxBitRate, s.avgBitRate, s.maxPacketSize, s.avgPacketSize, s.startTime, s.preroll, s.durationMs})
       Put32(body, v);
     PutText(body, s.name, false);
     PutText(body, s.mimeType, false);
@@ -66,14 +68,14 @@ std::string RealMediaHeaders(const rtsp::Description& d, const RealMediaCounts& 
   const auto dataOffset = static_cast<std::uint32_t>(kFileHeaderSize + kPropertiesSize + cont.size() + media.size());
   std::string props;
   std::uint32_t avgPacket = counts.packets ? counts.packetBytes / counts.packets : 0;
-  for (std::uint32_t v : {maxRate, avgRate, maxPacket, avgPacket, counts.packets, d.durationMs, preroll,
-                          std::uint32_t{0}, dataOffset})
+  for (std::uint32_t v :
+       {maxRate, avgRate, maxPacket, avgPacket, counts.packets, d.durationMs, preroll, std::uint32_t{0}, dataOffset})
     Put32(props, v);
   Put16(props, static_cast<std::uint32_t>(d.streams.size()));
   Put16(props, kSaveAllowed);
 
   std::string file;
-  Put32(file, 0);                                               // file version
+  Put32(file, 0);                                                 // file version
   Put32(file, static_cast<std::uint32_t>(3 + d.streams.size()));  // PROP, CONT, the MDPRs and DATA
   std::string data;
   Put32(data, counts.packets);

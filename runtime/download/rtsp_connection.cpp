@@ -129,9 +129,10 @@ class RtspConnection final : public Connection {
     auto& first = firstTimestamp_[static_cast<std::size_t>(index)];
     if (first < 0) first = packet.timestamp;
     std::uint64_t units = static_cast<std::uint32_t>(packet.timestamp - static_cast<std::uint32_t>(first));
-    auto ms = static_cast<std::uint32_t>(units * 1000 / description_.streams[static_cast<std::size_t>(index)].clockRate);
-    std::string bytes = RealMediaPacket(static_cast<std::uint16_t>(index), ms,
-                                        packet.marker ? kRealMediaKeyFrame : 0, packet.payload);
+    auto ms =
+        static_cast<std::uint32_t>(units * 1000 / description_.streams[static_cast<std::size_t>(index)].clockRate);
+    std::string bytes =
+        RealMediaPacket(static_cast<std::uint16_t>(index), ms, packet.marker ? kRealMediaKeyFrame : 0, packet.payload);
     ++counts_.packets;
     counts_.packetBytes += static_cast<std::uint32_t>(bytes.size());
     counts_.largestPacket = std::max(counts_.largestPacket, static_cast<std::uint32_t>(bytes.size()));
@@ -152,7 +153,8 @@ class RtspConnection final : public Connection {
       if (isFrame || response.status == 0) continue;
       if (response.Field("CSeq") != std::to_string(cseq)) continue;
       Log(kLogResponse, response.head);
-      if (response.status != kOk) return Fail(FormatLine(msg::kStreamRefused, method, std::to_string(response.status).c_str()));
+      if (response.status != kOk)
+        return Fail(FormatLine(msg::kStreamRefused, method, std::to_string(response.status).c_str()));
       return Outcome::kOk;
     }
   }
@@ -166,10 +168,8 @@ class RtspConnection final : public Connection {
           isFrame = received_.front() == '$';
           received_.erase(0, used);
           return Outcome::kOk;
-        case rtsp::Parsed::kMalformed:
-          return Fail(msg::kStreamMalformed);
-        case rtsp::Parsed::kNeedMore:
-          break;
+        case rtsp::Parsed::kMalformed: return Fail(msg::kStreamMalformed);
+        case rtsp::Parsed::kNeedMore: break;
       }
       if (Outcome o = ReceiveStreamBytes(received_); o != Outcome::kOk) return o;
     }

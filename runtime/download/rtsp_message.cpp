@@ -49,9 +49,9 @@ std::uint32_t RangeMs(std::string_view value) {
 
 }  // namespace
 
-std::string Request(std::string_view method, std::string_view target, int cseq,
-                    const std::vector<std::string>& lines) {
-  std::string r = std::string(method) + " " + std::string(target) + " RTSP/1.0\r\nCSeq: " + std::to_string(cseq) + "\r\n";
+std::string Request(std::string_view method, std::string_view target, int cseq, const std::vector<std::string>& lines) {
+  std::string r =
+      std::string(method) + " " + std::string(target) + " RTSP/1.0\r\nCSeq: " + std::to_string(cseq) + "\r\n";
   for (const auto& line : lines) r += line + "\r\n";
   return r + "\r\n";
 }
@@ -117,24 +117,40 @@ Description ParseDescription(std::string_view sdp) {
     std::string_view raw = colon == std::string_view::npos ? std::string_view() : line.substr(colon + 1);
     std::string value = TypedValue(raw);
     if (!stream) {
-      if (name == "Title") d.title = value;
-      else if (name == "Author") d.author = value;
-      else if (name == "Copyright") d.copyright = value;
-      else if (name == "Abstract") d.comment = value;
-      else if (name == "range") d.durationMs = RangeMs(raw);
+      if (name == "Title")
+        d.title = value;
+      else if (name == "Author")
+        d.author = value;
+      else if (name == "Copyright")
+        d.copyright = value;
+      else if (name == "Abstract")
+        d.comment = value;
+      else if (name == "range")
+        d.durationMs = RangeMs(raw);
       continue;
     }
-    if (name == "control") stream->control = value;
-    else if (name == "mimetype") stream->mimeType = value;
-    else if (name == "StreamName") stream->name = value;
-    else if (name == "OpaqueData") stream->typeSpecific = value;
-    else if (name == "MaxBitRate") stream->maxBitRate = Number(value);
-    else if (name == "AvgBitRate") stream->avgBitRate = Number(value);
-    else if (name == "MaxPacketSize") stream->maxPacketSize = Number(value);
-    else if (name == "AvgPacketSize") stream->avgPacketSize = Number(value);
-    else if (name == "StartTime") stream->startTime = Number(value);
-    else if (name == "Preroll") stream->preroll = Number(value);
-    else if (name == "range") stream->durationMs = RangeMs(raw);
+    if (name == "control")
+      stream->control = value;
+    else if (name == "mimetype")
+      stream->mimeType = value;
+    else if (name == "StreamName")
+      stream->name = value;
+    else if (name == "OpaqueData")
+      stream->typeSpecific = value;
+    else if (name == "MaxBitRate")
+      stream->maxBitRate = Number(value);
+    else if (name == "AvgBitRate")
+      stream->avgBitRate = Number(value);
+    else if (name == "MaxPacketSize")
+      stream->maxPacketSize = Number(value);
+    else if (name == "AvgPacketSize")
+      stream->avgPacketSize = Number(value);
+    else if (name == "StartTime")
+      stream->startTime = Number(value);
+    else if (name == "Preroll")
+      stream->preroll = Number(value);
+    else if (name == "range")
+      stream->durationMs = RangeMs(raw);
     else if (name == "rtpmap") {
       // "96 name/clock"
       std::size_t slash = value.find('/');

@@ -14,8 +14,7 @@ namespace tavrel::download::rtsp {
 
 // "METHOD target RTSP/1.0", CSeq and the other lines, each ended by CR LF,
 // then the empty line.
-std::string Request(std::string_view method, std::string_view target, int cseq,
-                    const std::vector<std::string>& lines);
+std::string Request(std::string_view method, std::string_view target, int cseq, const std::vector<std::string>& lines);
 
 struct Response {
   int status = 0;

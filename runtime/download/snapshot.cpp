@@ -65,7 +65,8 @@ std::optional<std::uint32_t> CheckedCount(const ByteSet& s) {
 }  // namespace
 
 std::uint16_t Crc16Arc(const std::uint8_t* data, std::size_t size, std::uint16_t crc) {
-  for (std::size_t i = 0; i < size; ++i) crc = static_cast<std::uint16_t>((crc >> 8) ^ kCrcTable[(crc ^ data[i]) & 0xFF]);
+  for (std::size_t i = 0; i < size; ++i)
+    crc = static_cast<std::uint16_t>((crc >> 8) ^ kCrcTable[(crc ^ data[i]) & 0xFF]);
   return crc;
 }
 
@@ -108,15 +109,13 @@ std::int32_t ReadSnapshotItem(const ByteSet& snapshot, std::int32_t item, std::o
   auto count = CheckedCount(snapshot);
   if (!count) return -1;
   switch (static_cast<SnapshotItem>(item)) {
-    case SnapshotItem::kTotal:
-      return GetI32(snapshot, 8);
+    case SnapshotItem::kTotal: return GetI32(snapshot, 8);
     case SnapshotItem::kDone: {
       std::int64_t sum = 0;
       for (std::uint32_t i = 0; i < *count; ++i) sum += GetI32(snapshot, RecordAt(i) + 20);
       return (sum < 0 || sum > INT32_MAX) ? -1 : static_cast<std::int32_t>(sum);
     }
-    case SnapshotItem::kBlockCount:
-      return static_cast<std::int32_t>(*count);
+    case SnapshotItem::kBlockCount: return static_cast<std::int32_t>(*count);
     case SnapshotItem::kBlockStart:
     case SnapshotItem::kBlockLength:
     case SnapshotItem::kBlockDone: {

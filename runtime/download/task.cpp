@@ -87,7 +87,8 @@ void Task::QueueDataReceived(std::int32_t connection, const std::vector<std::int
   bool wake = false;
   {
     std::lock_guard guard(lock_);
-    for (std::int32_t n : counts) wake = PushLocked({QueueItem::Kind::kEvent, kDataReceived, connection, n, 0, {}, {}}) || wake;
+    for (std::int32_t n : counts)
+      wake = PushLocked({QueueItem::Kind::kEvent, kDataReceived, connection, n, 0, {}, {}}) || wake;
   }
   if (wake) queued_.notify_one();
 }
@@ -153,9 +154,7 @@ void Task::Deliver(const QueueItem& item) {
     case QueueItem::Kind::kLog:
       if (param_.logRoutine) param_.logRoutine(item.connection, item.time, item.text, item.code, Ref());
       break;
-    case QueueItem::Kind::kOpenConnection:
-      OpenConnection(Opening::kRequested);
-      break;
+    case QueueItem::Kind::kOpenConnection: OpenConnection(Opening::kRequested); break;
     case QueueItem::Kind::kConnectionEnded:
       ConnectionEnded(item.connection, static_cast<ConnectionEnd>(item.code));
       break;

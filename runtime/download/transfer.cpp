@@ -8,8 +8,8 @@
 
 namespace tavrel::download {
 
-void Transfer::Begin(BlockPlan plan, platform::MappedFile file, std::string path, Route route,
-                     std::int32_t connection, std::uint32_t threadId) {
+void Transfer::Begin(BlockPlan plan, platform::MappedFile file, std::string path, Route route, std::int32_t connection,
+                     std::uint32_t threadId) {
   std::lock_guard guard(lock_);
   plan_ = std::move(plan);
   file_ = std::move(file);
@@ -94,8 +94,7 @@ bool Transfer::HasUnworked() const {
   return plan_.HasUnworked();
 }
 
-std::int32_t Transfer::Reserve(std::int32_t block, std::int32_t connection, std::int32_t held,
-                               std::int32_t wanted) {
+std::int32_t Transfer::Reserve(std::int32_t block, std::int32_t connection, std::int32_t held, std::int32_t wanted) {
   std::lock_guard guard(lock_);
   if (plan_.At(block).connection != connection) return -1;
   return plan_.Reserve(block, held, wanted);

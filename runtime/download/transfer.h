@@ -99,8 +99,8 @@ class Transfer {
   // into it; over one stream that includes a block another connection holds
   // but has stored nothing in. Otherwise kNone, with skipTo where the next
   // block starts (the end of the file at or beyond it).
-  std::int32_t TakeStreamBlock(std::int32_t finished, std::int32_t pos, std::int32_t connection,
-                               std::uint32_t threadId, std::int32_t& skipTo);
+  std::int32_t TakeStreamBlock(std::int32_t finished, std::int32_t pos, std::int32_t connection, std::uint32_t threadId,
+                               std::int32_t& skipTo);
   // For a connection that starts reading a stream at the file's first byte
   // while holding current: the first block on the way it may store into,
   // in place of current (current when there is none).

@@ -20,7 +20,7 @@ struct Url {
   std::uint16_t port = 80;
   // From the first "/" after the host on, case kept.
   std::string path;
-  std::string user;      // from "user:password@host", empty when absent
+  std::string user;  // from "user:password@host", empty when absent
   std::string password;
 };
 

@@ -77,10 +77,10 @@ std::uintptr_t CallRaw(const void* fn, const std::uintptr_t* args, std::size_t c
   // harmless and the stack cannot be unbalanced by the callee.
   std::uintptr_t a[16] = {};
   for (std::size_t i = 0; i < count && i < 16; ++i) a[i] = args[i];
-  using Fn16 = std::uintptr_t (*)(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
-                                  std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
-                                  std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
-                                  std::uintptr_t);
+  using Fn16 =
+      std::uintptr_t (*)(std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
+                         std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t,
+                         std::uintptr_t, std::uintptr_t, std::uintptr_t, std::uintptr_t);
   if (stackDelta) *stackDelta = 0;
   auto f = reinterpret_cast<Fn16>(const_cast<void*>(fn));
   return f(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12], a[13], a[14], a[15]);

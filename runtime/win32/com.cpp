@@ -185,7 +185,7 @@ Logical CreateComObject(ComObject& object, TextView className) {
   std::wstring name = WideFromAnsi(className);
   CLSID clsid{};
   HRESULT hr = (!name.empty() && name[0] == L'{') ? ::CLSIDFromString(name.c_str(), &clsid)
-                                                   : ::CLSIDFromProgID(name.c_str(), &clsid);
+                                                  : ::CLSIDFromProgID(name.c_str(), &clsid);
   if (FAILED(Record(hr))) return 0;
   ComPtr<IUnknown> unknown;
   hr = ::CoCreateInstance(clsid, nullptr, 23, IID_IUnknown, unknown.PutVoid());
@@ -244,8 +244,7 @@ void ClearVariant(VARIANT& variant) {
 
 Text VariantToText(const VARIANT& variant) {
   Variant converted;
-  if (FAILED(::VariantChangeType(&converted.v, const_cast<VARIANT*>(&variant), VARIANT_ALPHABOOL, VT_BSTR)))
-    return {};
+  if (FAILED(::VariantChangeType(&converted.v, const_cast<VARIANT*>(&variant), VARIANT_ALPHABOOL, VT_BSTR))) return {};
   if (!converted.v.bstrVal) return {};
   return AnsiFromWide(std::wstring_view(converted.v.bstrVal, ::SysStringLen(converted.v.bstrVal)));
 }

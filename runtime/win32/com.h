@@ -38,8 +38,12 @@ class ComObject {
   ComPtr<IUnknown> unknown_;
 };
 
-struct ComLogical { bool value; };
-struct ComDate { double value; };
+struct ComLogical {
+  bool value;
+};
+struct ComDate {
+  double value;
+};
 
 // A member argument, passed as the variant of its kind: texts as wide
 // strings from the ANSI code page, 64-bit integers as their low 4 bytes,

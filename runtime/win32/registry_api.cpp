@@ -25,8 +25,8 @@ class AdvapiRegistry final : public RegistryApi {
     *result = reinterpret_cast<RegKey>(k);
     return rc;
   }
-  std::int32_t CreateKeyEx(RegKey parent, const char* subKey, std::uint32_t options, std::uint32_t sam,
-                           RegKey* result, std::uint32_t* disposition) override {
+  std::int32_t CreateKeyEx(RegKey parent, const char* subKey, std::uint32_t options, std::uint32_t sam, RegKey* result,
+                           std::uint32_t* disposition) override {
     HKEY k = nullptr;
     DWORD d = 0;
     LONG rc = ::RegCreateKeyExA(H(parent), subKey, 0, nullptr, options, sam, nullptr, &k, &d);
@@ -52,16 +52,14 @@ class AdvapiRegistry final : public RegistryApi {
   std::int32_t EnumValue(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameSize, std::uint32_t* type,
                          std::uint8_t* data, std::uint32_t* dataSize) override {
     DWORD n = nameSize ? *nameSize : 0, t = 0, size = dataSize ? *dataSize : 0;
-    LONG rc = ::RegEnumValueA(H(key), index, name, nameSize ? &n : nullptr, nullptr, &t, data,
-                              dataSize ? &size : nullptr);
+    LONG rc =
+        ::RegEnumValueA(H(key), index, name, nameSize ? &n : nullptr, nullptr, &t, data, dataSize ? &size : nullptr);
     if (nameSize) *nameSize = n;
     if (type) *type = t;
     if (dataSize) *dataSize = size;
     return rc;
   }
-  std::int32_t DeleteValue(RegKey key, const char* valueName) override {
-    return ::RegDeleteValueA(H(key), valueName);
-  }
+  std::int32_t DeleteValue(RegKey key, const char* valueName) override { return ::RegDeleteValueA(H(key), valueName); }
   std::int32_t DeleteKey(RegKey key, const char* subKey) override { return ::RegDeleteKeyA(H(key), subKey); }
   std::int32_t CloseKey(RegKey key) override { return ::RegCloseKey(H(key)); }
   // A text that cannot be expanded comes back as it is stored, never empty

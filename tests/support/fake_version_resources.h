@@ -15,10 +15,10 @@ class FakeVersionResources final : public VersionResourceApi {
     std::vector<std::uint32_t> translations;
     std::map<Text, Text> strings;  // full key ("\StringFileInfo\080404b0\FileVersion") to value
   };
-  std::map<Text, File> files;              // by path
+  std::map<Text, File> files;               // by path
   std::map<std::uint32_t, Text> languages;  // language id to name
-  std::vector<Text> loads;                 // paths asked for
-  std::vector<Text> queries;               // string keys asked for
+  std::vector<Text> loads;                  // paths asked for
+  std::vector<Text> queries;                // string keys asked for
 
   ByteSet Load(const Text& path) override;
   std::optional<Text> QueryText(const ByteSet& resource, const Text& key) override;

@@ -5,9 +5,7 @@
 
 namespace tavrel::testing {
 namespace {
-std::optional<std::string> Recorded(const char* text) {
-  return text ? std::optional<std::string>(text) : std::nullopt;
-}
+std::optional<std::string> Recorded(const char* text) { return text ? std::optional<std::string>(text) : std::nullopt; }
 }  // namespace
 
 InternetHandle FakeWinInet::Open(const char* agent, std::uint32_t accessType, const char* proxy,
@@ -17,12 +15,12 @@ InternetHandle FakeWinInet::Open(const char* agent, std::uint32_t accessType, co
   return failOpen ? 0 : kInternet;
 }
 
-InternetHandle FakeWinInet::Connect(InternetHandle internet, const char* host, std::uint16_t port,
-                                    const char* userName, const char* password, std::uint32_t service,
-                                    std::uint32_t flags, std::uintptr_t context) {
+InternetHandle FakeWinInet::Connect(InternetHandle internet, const char* host, std::uint16_t port, const char* userName,
+                                    const char* password, std::uint32_t service, std::uint32_t flags,
+                                    std::uintptr_t context) {
   sequence.push_back("Connect");
-  connects.push_back({internet, host ? host : "(null)", port, userName == nullptr, password == nullptr, service, flags,
-                      context});
+  connects.push_back(
+      {internet, host ? host : "(null)", port, userName == nullptr, password == nullptr, service, flags, context});
   return failConnect ? 0 : kConnection;
 }
 
@@ -74,8 +72,8 @@ bool FakeWinInet::Read(InternetHandle request, void* buffer, std::uint32_t toRea
   return true;
 }
 
-bool FakeWinInet::QueryInfo(InternetHandle request, std::uint32_t infoLevel, void* buffer,
-                            std::uint32_t* bufferLength, std::uint32_t*) {
+bool FakeWinInet::QueryInfo(InternetHandle request, std::uint32_t infoLevel, void* buffer, std::uint32_t* bufferLength,
+                            std::uint32_t*) {
   sequence.push_back("QueryInfo");
   queryLevels.push_back(infoLevel);
   queryLengths.push_back(*bufferLength);

@@ -21,10 +21,10 @@ class FakeWinInet final : public WinInetApi {
   bool failOpen = false;
   bool failConnect = false;
   bool failOpenRequest = false;
-  bool failSend = false;        // as an unreachable host: no body, no headers
-  std::string body;             // delivered by the reads
+  bool failSend = false;          // as an unreachable host: no body, no headers
+  std::string body;               // delivered by the reads
   std::uint32_t readLimit = ~0u;  // at most this many bytes per read
-  std::string rawHeaders;       // answered by the header query (without terminator)
+  std::string rawHeaders;         // answered by the header query (without terminator)
 
   // What was passed. A null text is recorded as nullopt.
   struct OpenCall {
@@ -52,7 +52,7 @@ class FakeWinInet final : public WinInetApi {
   struct SendCall {
     std::optional<std::string> headers;  // exactly headersLength bytes
     std::uint32_t headersLength = 0;
-    std::optional<std::string> body;     // exactly bodyLength bytes
+    std::optional<std::string> body;  // exactly bodyLength bytes
     std::uint32_t bodyLength = 0;
   };
   std::vector<OpenCall> opens;
@@ -66,11 +66,11 @@ class FakeWinInet final : public WinInetApi {
   };
   std::vector<OptionCall> options;
   std::vector<SendCall> sends;
-  std::vector<std::uint32_t> readSizes;         // bytes asked for by each read
-  std::vector<std::uint32_t> queryLengths;      // buffer length passed to each header query
+  std::vector<std::uint32_t> readSizes;     // bytes asked for by each read
+  std::vector<std::uint32_t> queryLengths;  // buffer length passed to each header query
   std::vector<std::uint32_t> queryLevels;
-  std::vector<InternetHandle> closed;           // in order
-  std::vector<std::string> sequence;            // operation names in call order
+  std::vector<InternetHandle> closed;  // in order
+  std::vector<std::string> sequence;   // operation names in call order
 
   InternetHandle Open(const char* agent, std::uint32_t accessType, const char* proxy, const char* proxyBypass,
                       std::uint32_t flags) override;

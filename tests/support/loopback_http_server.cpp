@@ -132,7 +132,8 @@ void LoopbackHttpServer::Serve(sock::Handle s) {
     request.raw = data.substr(0, end + 4);
     std::size_t sp1 = request.raw.find(' ');
     std::size_t sp2 = request.raw.find(' ', sp1 + 1);
-    if (sp1 != std::string::npos && sp2 != std::string::npos) request.target = request.raw.substr(sp1 + 1, sp2 - sp1 - 1);
+    if (sp1 != std::string::npos && sp2 != std::string::npos)
+      request.target = request.raw.substr(sp1 + 1, sp2 - sp1 - 1);
     {
       std::lock_guard guard(lock_);
       request.index = static_cast<int>(requests_.size());

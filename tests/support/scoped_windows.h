@@ -9,8 +9,7 @@
 
 namespace tavrel::testing {
 
-inline constexpr const char* kSystemEnvironmentKey =
-    "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+inline constexpr const char* kSystemEnvironmentKey = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 inline constexpr const char* kUserEnvironmentKey = "Environment";
 
 class ScopedWindows {

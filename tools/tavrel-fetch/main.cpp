@@ -99,7 +99,8 @@ int main(int argc, char** argv) {
           std::int32_t total = SnapshotValue(download, snapshot, 1);
           std::int32_t done = SnapshotValue(download, snapshot, 2);
           double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-          std::fprintf(stderr, "\r\033[K%s", fetch::ProgressLine(done, total, seconds > 0 ? done / seconds : 0).c_str());
+          std::fprintf(stderr, "\r\033[K%s",
+                       fetch::ProgressLine(done, total, seconds > 0 ? done / seconds : 0).c_str());
         }
         lock.lock();
       }

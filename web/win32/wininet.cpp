@@ -20,13 +20,12 @@ class SystemWinInet final : public WinInetApi {
   InternetHandle Connect(InternetHandle internet, const char* host, std::uint16_t port, const char* userName,
                          const char* password, std::uint32_t service, std::uint32_t flags,
                          std::uintptr_t context) override {
-    return FromHandle(
-        InternetConnectA(AsHandle(internet), host, port, userName, password, service, flags, context));
+    return FromHandle(InternetConnectA(AsHandle(internet), host, port, userName, password, service, flags, context));
   }
 
-  InternetHandle OpenRequest(InternetHandle connection, const char* verb, const char* objectName,
-                             const char* version, const char* referrer, const char* const* acceptTypes,
-                             std::uint32_t flags, std::uintptr_t context) override {
+  InternetHandle OpenRequest(InternetHandle connection, const char* verb, const char* objectName, const char* version,
+                             const char* referrer, const char* const* acceptTypes, std::uint32_t flags,
+                             std::uintptr_t context) override {
     return FromHandle(HttpOpenRequestA(AsHandle(connection), verb, objectName, version, referrer,
                                        const_cast<LPCSTR*>(acceptTypes), flags, context));
   }

@@ -44,8 +44,8 @@ void ViewTraits::Close(Handle h) noexcept { ::UnmapViewOfFile(h.data); }
 MappedFile MappedFile::CreateNew(const std::string& path, std::int32_t size) {
   MappedFile f;
   if (size < 0) return f;
-  UniqueFile file(AsInt(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
+  UniqueFile file(AsInt(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr)));
   if (!file) return f;
   if (size > 0) {
     LARGE_INTEGER end;

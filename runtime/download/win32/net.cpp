@@ -138,7 +138,8 @@ NetStatus Socket::Send(const char* data, std::size_t size, std::int32_t timeoutM
   auto deadline = Clock::now() + std::chrono::milliseconds(std::max<std::int32_t>(timeoutMs, 1));
   std::size_t sent = 0;
   while (sent < size) {
-    int n = ::send(Native(handle_.Get()), data + sent, static_cast<int>(std::min<std::size_t>(size - sent, 1 << 20)), 0);
+    int n =
+        ::send(Native(handle_.Get()), data + sent, static_cast<int>(std::min<std::size_t>(size - sent, 1 << 20)), 0);
     if (n > 0) {
       sent += static_cast<std::size_t>(n);
       continue;
@@ -183,8 +184,8 @@ bool Socket::Ipv4Ends(std::uint32_t& local, std::uint32_t& peer) const {
   sockaddr_in mine{}, theirs{};
   int a = sizeof mine, b = sizeof theirs;
   if (!handle_ || ::getsockname(Native(handle_.Get()), reinterpret_cast<sockaddr*>(&mine), &a) != 0 ||
-      ::getpeername(Native(handle_.Get()), reinterpret_cast<sockaddr*>(&theirs), &b) != 0 || mine.sin_family != AF_INET ||
-      theirs.sin_family != AF_INET)
+      ::getpeername(Native(handle_.Get()), reinterpret_cast<sockaddr*>(&theirs), &b) != 0 ||
+      mine.sin_family != AF_INET || theirs.sin_family != AF_INET)
     return false;
   local = ntohl(mine.sin_addr.s_addr);
   peer = ntohl(theirs.sin_addr.s_addr);

@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
   if (!results) return 3;
   // The same name as the script's gbk-name leaf carries.
   constexpr char kGbkSigner[] = "Tavrel 测试签名, Inc.";
-  TextView signer = which == "settings" ? TextView(app::InstallerSigner())
+  TextView signer = which == "settings"  ? TextView(app::InstallerSigner())
                     : which == "product" ? TextView("Oracle America, Inc.")
                     : which == "gbk"     ? TextView(kGbkSigner)
                                          : TextView();

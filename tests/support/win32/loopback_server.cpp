@@ -45,7 +45,8 @@ LoopbackServer::LoopbackServer(bool tls) : tls_(tls) {
   const std::string folder = BinaryDir() + "/tests/servers";
   CreateDirectoryA(WindowsPathOf(BinaryDir() + "/tests").c_str(), nullptr);
   CreateDirectoryA(WindowsPathOf(folder).c_str(), nullptr);
-  const std::string name = folder + "/server-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
+  const std::string name =
+      folder + "/server-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
   readyFile_ = name + ".ready";
   answerFile_ = name + ".answer";
   requestLog_ = name + ".requests";

@@ -30,7 +30,7 @@ class LoopbackServer {
 
  private:
   bool tls_;
-  std::string readyFile_;   // Unix paths
+  std::string readyFile_;  // Unix paths
   std::string answerFile_;
   std::string requestLog_;
   std::uint16_t port_ = 0;

@@ -18,8 +18,7 @@ std::optional<RawValue> ReadRaw(HKEY root, const std::string& path, const std::s
   win32::UniqueHkey key = Open(root, path, KEY_READ | view, false);
   if (!key) return std::nullopt;
   DWORD type = 0, size = 0;
-  if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-    return std::nullopt;
+  if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
   RawValue value{type, std::vector<BYTE>(size)};
   if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, value.data.data(), &size) != ERROR_SUCCESS)
     return std::nullopt;
@@ -69,7 +68,10 @@ bool DeleteTree(HKEY root, const std::string& path, REGSAM view) {
 }
 
 SavedValue::SavedValue(HKEY root, std::string path, std::string name, REGSAM view)
-    : root_(root), path_(std::move(path)), name_(std::move(name)), view_(view),
+    : root_(root),
+      path_(std::move(path)),
+      name_(std::move(name)),
+      view_(view),
       original_(ReadRaw(root_, path_, name_, view_)) {}
 
 SavedValue::~SavedValue() {

@@ -30,8 +30,8 @@ std::optional<StoredRegistryValue> ReadRegistryValue(HKEY root, const std::strin
   DWORD type = 0, size = 0;
   if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
   StoredRegistryValue value{type, std::string(size, '\0')};
-  if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type,
-                         reinterpret_cast<BYTE*>(value.data.data()), &size) != ERROR_SUCCESS)
+  if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value.data.data()), &size) !=
+      ERROR_SUCCESS)
     return std::nullopt;
   value.data.resize(size);
   return value;

@@ -173,7 +173,9 @@ bool TavrelDriver::Visible(ControlId id) const {
   return control && (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
-std::vector<SeenDialog> TavrelDriver::Dialogs() const { return watcher_ ? watcher_->Seen() : std::vector<SeenDialog>{}; }
+std::vector<SeenDialog> TavrelDriver::Dialogs() const {
+  return watcher_ ? watcher_->Seen() : std::vector<SeenDialog>{};
+}
 
 bool TavrelDriver::WaitForDialogs(std::size_t count, DWORD timeoutMs) const {
   return watcher_ && watcher_->WaitFor(count, timeoutMs);

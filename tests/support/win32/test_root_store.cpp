@@ -70,8 +70,8 @@ TrustedRoot::TrustedRoot(std::vector<BYTE> der) : keyPath_(ThumbprintKey(der)) {
     return;
   const win32::UniqueHkey key(created);
   std::vector<BYTE> blob = CertificateBlob(der);
-  trusted_ = ::RegSetValueExA(key.Get(), "Blob", 0, REG_BINARY, blob.data(), static_cast<DWORD>(blob.size())) ==
-             ERROR_SUCCESS;
+  trusted_ =
+      ::RegSetValueExA(key.Get(), "Blob", 0, REG_BINARY, blob.data(), static_cast<DWORD>(blob.size())) == ERROR_SUCCESS;
 }
 
 TrustedRoot::~TrustedRoot() {

@@ -62,9 +62,8 @@ Bytes StringNode(const std::string& name, const std::string& value) {
 
 Bytes FixedFileInfo() {
   Bytes fixed;
-  const std::uint32_t fields[13] = {0xFEEF04BD, 0x00010000, 0x00010002, 0x00030004, 0x00010002, 0x00030004,
-                                    0x3F,       0,          0x00040004, 1,          0,          0,
-                                    0};
+  const std::uint32_t fields[13] = {0xFEEF04BD, 0x00010000, 0x00010002, 0x00030004, 0x00010002, 0x00030004, 0x3F,
+                                    0,          0x00040004, 1,          0,          0,          0};
   for (std::uint32_t f : fields) Put32(fixed, f);
   return fixed;
 }
@@ -89,15 +88,16 @@ std::vector<std::uint8_t> BuildVersionResource(const VersionResourceLayout& layo
   return Node("VS_VERSION_INFO", fixed, static_cast<std::uint16_t>(fixed.size()), 0, blocks);
 }
 
-bool CopyWithVersionResource(const std::string& source, const std::string& target, const VersionResourceLayout* layout) {
+bool CopyWithVersionResource(const std::string& source, const std::string& target,
+                             const VersionResourceLayout* layout) {
   if (!CopyFileA(source.c_str(), target.c_str(), FALSE)) return false;
   if (layout == nullptr) return true;
   Bytes data = BuildVersionResource(*layout);
   HANDLE update = BeginUpdateResourceA(target.c_str(), FALSE);
   if (update == nullptr) return false;
-  const BOOL written = UpdateResourceA(update, MAKEINTRESOURCEA(16) /* RT_VERSION */, MAKEINTRESOURCEA(1),
-                                       MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), data.data(),
-                                       static_cast<DWORD>(data.size()));
+  const BOOL written =
+      UpdateResourceA(update, MAKEINTRESOURCEA(16) /* RT_VERSION */, MAKEINTRESOURCEA(1),
+                      MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), data.data(), static_cast<DWORD>(data.size()));
   // Committing (or discarding, after a failure) also releases the update handle.
   return EndUpdateResourceA(update, written ? FALSE : TRUE) && written;
 }

@@ -10,7 +10,7 @@
 namespace tavrel::testing {
 
 struct VersionTable {
-  std::string code;  // the block name, such as "080404b0"
+  std::string code;                                          // the block name, such as "080404b0"
   std::vector<std::pair<std::string, std::string>> strings;  // name, value (ASCII or GBK)
 };
 

@@ -8,8 +8,8 @@ namespace tavrel::app {
 namespace {
 
 using enum ControlType;
-constexpr ControlType kAllTypes[] = {GroupBox, Label, SuperBtn, ComboBox, Button, ProcessBar, TransLabel, Timer,
-                                     StatusBar};
+constexpr ControlType kAllTypes[] = {GroupBox,   Label,      SuperBtn, ComboBox, Button,
+                                     ProcessBar, TransLabel, Timer,    StatusBar};
 
 TEST(ControlProperties, EveryTypeHasTheCommonOnesAndNoNumberTwice) {
   for (ControlType type : kAllTypes) {

@@ -193,8 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
     Releases, InstallFlow,
     ::testing::Values(FlowCase{"Jdk8On64Bit", true, 0, "/jdk-8u271-windows-x64.exe", "jdk-8u271-windows-x64.exe"},
                       FlowCase{"Jdk8On32Bit", false, 0, "/jdk-8u271-windows-i586.exe", "jdk-8u271-windows-x64.exe"},
-                      FlowCase{"Jdk11", true, 1, "/jdk-11.0.9_windows-x64_bin.exe",
-                               "jdk-11.0.9_windows-x64_bin.exe"}),
+                      FlowCase{"Jdk11", true, 1, "/jdk-11.0.9_windows-x64_bin.exe", "jdk-11.0.9_windows-x64_bin.exe"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(InstallerDownloadTest, NoSelectionOnlyShowsTheEmptyBar) {
@@ -245,7 +244,8 @@ TEST_F(InstallerDownloadTest, AnExistingFileIsReportedAndKept) {
   EXPECT_EQ(boxes[0].message, "本地目录已有此文件  ");
   EXPECT_EQ(boxes[0].title, "友情提醒");
   EXPECT_EQ(boxes[0].flags, 0x2030u);
-  EXPECT_EQ(testing::ReadWholeFile(Local("jdk-11.0.9_windows-x64_bin.exe")), std::optional<std::string>("already here"));
+  EXPECT_EQ(testing::ReadWholeFile(Local("jdk-11.0.9_windows-x64_bin.exe")),
+            std::optional<std::string>("already here"));
   EXPECT_TRUE(shell->Started().empty());
   EXPECT_EQ(window.Caption(ctl::kPercentLabel), "0%");
 }
@@ -263,7 +263,8 @@ TEST_F(InstallerDownloadTest, AnExistingFileIsKeptAfterAnotherTaskEnded) {
   window.Click(ctl::kInstallButton);
   ASSERT_TRUE(TickUntilTimerStops());
   EXPECT_EQ(window.MessageBoxes().size(), 3u);  // refused, already there, failed
-  EXPECT_EQ(testing::ReadWholeFile(Local("jdk-11.0.9_windows-x64_bin.exe")), std::optional<std::string>("already here"));
+  EXPECT_EQ(testing::ReadWholeFile(Local("jdk-11.0.9_windows-x64_bin.exe")),
+            std::optional<std::string>("already here"));
 }
 
 TEST_F(InstallerDownloadTest, AClickWhileDownloadingFailsAndTheRunningTaskGoesOn) {
@@ -336,7 +337,8 @@ TEST_F(InstallerDownloadTest, ProgramEndDoesNotWaitForAnOpenFileExistsBox) {
   changed.notify_all();
   // The routine answers into the state kept for it; the task ends on its own.
   ASSERT_TRUE(changed.wait_for(guard, std::chrono::seconds(20), [&] { return answered; }));
-  EXPECT_EQ(testing::ReadWholeFile(Local("jdk-11.0.9_windows-x64_bin.exe")), std::optional<std::string>("already here"));
+  EXPECT_EQ(testing::ReadWholeFile(Local("jdk-11.0.9_windows-x64_bin.exe")),
+            std::optional<std::string>("already here"));
 }
 
 }  // namespace

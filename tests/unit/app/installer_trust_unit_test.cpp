@@ -16,8 +16,9 @@ class InstallerRefusal : public ::testing::Test {
  protected:
   void SetUp() override {
     window_.Install();
-    dir_ = fs::temp_directory_path() / ("tavrel-trust-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                        "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() /
+           ("tavrel-trust-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(dir_);
   }
   void TearDown() override {

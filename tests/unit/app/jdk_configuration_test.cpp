@@ -61,8 +61,12 @@ TEST(JdkDetection, LabelAndButtonFromTheRegistry) {
   };
   using K = ScopedWindows::Kind;
   const Row rows[] = {
-      {"both releases: the first key wins", K::k64, [](ScopedWindows& w) { w.ImportJdk11(); w.ImportJdk8(); }, "1.8",
-       kConfigure},
+      {"both releases: the first key wins", K::k64,
+       [](ScopedWindows& w) {
+         w.ImportJdk11();
+         w.ImportJdk8();
+       },
+       "1.8", kConfigure},
       {"only the JDK key", K::k64, [](ScopedWindows& w) { w.ImportJdk11(); }, "11.0.9", kConfigure},
       {"nothing installed", K::k64, [](ScopedWindows&) {}, kNotInstalled, kRefresh},
       {"registered only in the 32-bit view", K::k64, [](ScopedWindows& w) { w.ImportJdk8(kHome8, View::k32); },
@@ -104,8 +108,7 @@ TEST(JdkDetection, LabelAndButtonFromTheRegistry) {
        },
        "11.0.9", kConfigure},
       {"another distribution only in the 32-bit view", K::k64,
-       [](ScopedWindows& w) { w.ImportOtherJdk(kAdoptium, "17.0.9.9", "C:\\a", View::k32); }, kNotInstalled,
-       kRefresh},
+       [](ScopedWindows& w) { w.ImportOtherJdk(kAdoptium, "17.0.9.9", "C:\\a", View::k32); }, kNotInstalled, kRefresh},
   };
   for (const auto& r : rows) {
     ScopedWindows windows(r.kind);
@@ -185,8 +188,8 @@ TEST(ConfigureEnvironment, WritesTheThreeVariablesOrNothing) {
          w.ImportJdk11();
          w.registry.SetText(kHkeyLocalMachine, "SOFTWARE\\JavaSoft\\JDK", "CurrentVersion", "17", regtype::kSz,
                             View::k64);
-         w.registry.SetText(kHkeyLocalMachine, "SOFTWARE\\JavaSoft\\JDK\\17", "JavaHome", "C:\\jdk-17",
-                            regtype::kSz, View::k64);
+         w.registry.SetText(kHkeyLocalMachine, "SOFTWARE\\JavaSoft\\JDK\\17", "JavaHome", "C:\\jdk-17", regtype::kSz,
+                            View::k64);
          w.SetSystemPath(base);
        },
        "17", "C:\\jdk-17", base + kSuffix, regtype::kExpandSz, kSuccess},
@@ -217,8 +220,8 @@ TEST(ConfigureEnvironment, WritesTheThreeVariablesOrNothing) {
       {"no stored system path", jdks, "1.8", nullptr, std::nullopt, 0, kFailure},
       {"a path stored as REG_SZ becomes expandable", withPath("C:\\windows\\system32", regtype::kSz), "1.8", kHome8,
        Text("C:\\windows\\system32") + kSuffix, regtype::kExpandSz, kSuccess},
-      {"a trailing semicolon is kept", withPath("C:\\a;"), "1.8", kHome8, Text("C:\\a;") + kSuffix,
-       regtype::kExpandSz, kSuccess},
+      {"a trailing semicolon is kept", withPath("C:\\a;"), "1.8", kHome8, Text("C:\\a;") + kSuffix, regtype::kExpandSz,
+       kSuccess},
       {"an empty path", withPath(""), "1.8", kHome8, Text(kSuffix), regtype::kExpandSz, kSuccess},
       {"entries already there, in another case and with a backslash",
        withPath("C:\\a;%java_home%\\BIN\\;%JAVA_HOME%\\jre\\bin"), "1.8", kHome8,
@@ -245,16 +248,14 @@ TEST(ConfigureEnvironment, WritesTheThreeVariablesOrNothing) {
       EXPECT_EQ(windows.registry.TextValue(kHkeyLocalMachine, testing::kSystemEnvironmentKey, "JAVA_HOME"), r.javaHome)
           << r.what;
       EXPECT_EQ(javaHome->type, regtype::kSz) << r.what;
-      EXPECT_EQ(windows.registry.TextValue(kHkeyLocalMachine, testing::kSystemEnvironmentKey, "CLASSPATH"),
-                kClassPath)
+      EXPECT_EQ(windows.registry.TextValue(kHkeyLocalMachine, testing::kSystemEnvironmentKey, "CLASSPATH"), kClassPath)
           << r.what;
       EXPECT_EQ(classPath->type, regtype::kExpandSz) << r.what;
     } else {
       EXPECT_FALSE(javaHome) << r.what;
       EXPECT_FALSE(classPath) << r.what;
     }
-    EXPECT_EQ(windows.registry.TextValue(kHkeyLocalMachine, testing::kSystemEnvironmentKey, "Path"), r.path)
-        << r.what;
+    EXPECT_EQ(windows.registry.TextValue(kHkeyLocalMachine, testing::kSystemEnvironmentKey, "Path"), r.path) << r.what;
     if (path) {
       EXPECT_EQ(path->type, r.pathType) << r.what;
     }
@@ -349,8 +350,7 @@ TEST_F(JdkWindowTest, RepeatedClicksDoNotGrowALongPath) {
   // Longer than any fixed buffer the path could have been read into, with
   // references that only the stored (unexpanded) form keeps.
   Text longPath;
-  for (int i = 0; longPath.size() <= 4096; ++i)
-    longPath += "%SystemRoot%\\system32\\Tool" + std::to_string(i) + ";";
+  for (int i = 0; longPath.size() <= 4096; ++i) longPath += "%SystemRoot%\\system32\\Tool" + std::to_string(i) + ";";
   longPath += "C:\\last";
   windows.SetSystemPath(longPath);
   windows.ImportJdk8();
@@ -358,8 +358,7 @@ TEST_F(JdkWindowTest, RepeatedClicksDoNotGrowALongPath) {
   for (int click = 0; click < 3; ++click) {
     windows.registry.SetText(kHkeyLocalMachine, testing::kSystemEnvironmentKey, "JAVA_HOME", "stale");
     window.Click(ctl::kSuperButton);
-    EXPECT_EQ(windows.registry.TextValue(kHkeyLocalMachine, testing::kSystemEnvironmentKey, "Path"),
-              longPath + kSuffix)
+    EXPECT_EQ(windows.registry.TextValue(kHkeyLocalMachine, testing::kSystemEnvironmentKey, "Path"), longPath + kSuffix)
         << "click " << click;
     EXPECT_EQ(windows.SystemVariable("Path")->type, regtype::kExpandSz);
     EXPECT_EQ(windows.registry.TextValue(kHkeyLocalMachine, testing::kSystemEnvironmentKey, "JAVA_HOME"), kHome8)

@@ -29,8 +29,8 @@ TEST(LoopbackPorts, FromTheEnvironmentOrTheProducts) {
     std::uint16_t port;
   };
   const Row rows[] = {
-      {nullptr, kUpdatePort}, {"", kUpdatePort},    {"8443", 8443},       {"65535", 65535}, {"0", kUpdatePort},
-      {"65536", kUpdatePort}, {"-1", kUpdatePort},  {"84x", kUpdatePort}, {" 84", kUpdatePort},
+      {nullptr, kUpdatePort}, {"", kUpdatePort},   {"8443", 8443},       {"65535", 65535},     {"0", kUpdatePort},
+      {"65536", kUpdatePort}, {"-1", kUpdatePort}, {"84x", kUpdatePort}, {" 84", kUpdatePort},
   };
   for (const Row& row : rows) {
     SetVariable(kUpdatePortVariable, row.text);

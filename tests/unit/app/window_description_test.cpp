@@ -114,7 +114,8 @@ TEST(MainWindowDescription, CentredOnFullScreen) {
   struct Row {
     int screenW, screenH, x, y;
   };
-  for (const Row& r : {Row{1024, 768, 193, 174}, Row{1920, 1080, 641, 330}, Row{639, 420, 0, 0}, Row{600, 400, -19, -9}}) {
+  for (const Row& r :
+       {Row{1024, 768, 193, 174}, Row{1920, 1080, 641, 330}, Row{639, 420, 0, 0}, Row{600, 400, -19, -9}}) {
     Point p = CenteredOrigin(r.screenW, r.screenH, 638, 419);
     EXPECT_EQ(p.x, r.x) << r.screenW;
     EXPECT_EQ(p.y, r.y) << r.screenH;

@@ -25,13 +25,20 @@ TEST(BlockPlan, CountsAndSizes) {
     std::int32_t total, connections, count, size, last;
   };
   const Row rows[] = {
-      {10000, 5, 1, 10000, 10000},      {1000000, 5, 5, 200000, 200000}, {1000001, 5, 5, 200000, 200001},
-      {20479, 5, 1, 20479, 20479},      {20480, 5, 5, 4096, 4096},       {4095, 5, 1, 4095, 4095},
-      {0, 5, 1, 0, 0},                  {1000000, 1, 1, 1000000, 1000000}, {1000000, 0, 1, 1000000, 1000000},
+      {10000, 5, 1, 10000, 10000},
+      {1000000, 5, 5, 200000, 200000},
+      {1000001, 5, 5, 200000, 200001},
+      {20479, 5, 1, 20479, 20479},
+      {20480, 5, 5, 4096, 4096},
+      {4095, 5, 1, 4095, 4095},
+      {0, 5, 1, 0, 0},
+      {1000000, 1, 1, 1000000, 1000000},
+      {1000000, 0, 1, 1000000, 1000000},
       {1000000, -3, 1, 1000000, 1000000},
       // As many blocks as connections from 20480 bytes on; a count no
       // machine could run stays bounded.
-      {40960, 100, 100, 409, 469},      {2147483647, 5, 5, 429496729, 429496731},
+      {40960, 100, 100, 409, 469},
+      {2147483647, 5, 5, 429496729, 429496731},
       {2147483647, 2147483647, kMaxBlocks, 2097151, 2097151 + 1023},
   };
   for (const auto& r : rows) {
@@ -89,8 +96,8 @@ TEST(BlockPlan, SplittingTakesTheSecondHalfOfTheLargestRest) {
       {100000, 0, false, 0, 0, 0, 60000},
       {1000000, 0, true, 500000, 500000, 500000},
       {1000001, 1, true, 500001, 500001, 500000},
-      {100000, 59040, true, 79520, 79520, 20480},   // 40960 left: exactly enough
-      {100000, 59041, false},                       // 40959 left: no split
+      {100000, 59040, true, 79520, 79520, 20480},  // 40960 left: exactly enough
+      {100000, 59041, false},                      // 40959 left: no split
       {30000, 0, false},
   };
   for (const auto& r : rows) {
@@ -128,8 +135,7 @@ TEST(BlockPlan, SplitPicksTheBlockWithMostLeftAndGrowsCapacity) {
   EXPECT_EQ(plan.At(5).length, 97500);
 
   // Keep splitting: the list outgrows its first capacity of 16 slots.
-  while (plan.SplitLargest(7, 0) != BlockPlan::kNone) {
-  }
+  while (plan.SplitLargest(7, 0) != BlockPlan::kNone) {}
   EXPECT_GT(plan.Count(), 16);
   EXPECT_GE(plan.Capacity(), plan.Count());
   ExpectCovers(plan);
@@ -157,12 +163,12 @@ TEST(BlockPlan, AStreamTakesTheBlockStartingWhereItStands) {
     std::int32_t skipTo;
   };
   const Row rows[] = {
-      {0, true, BlockPlan::kNone, 200000},       // stored already
-      {200000, false, 1, 0},                     // free
-      {400000, true, BlockPlan::kNone, 600000},  // holds bytes: never taken from its connection
-      {600000, false, BlockPlan::kNone, 800000}, // held, no stealing asked
-      {600000, true, 3, 0},                      // held but empty: taken over
-      {800000, true, BlockPlan::kNone, 1000000}, // being stored into
+      {0, true, BlockPlan::kNone, 200000},        // stored already
+      {200000, false, 1, 0},                      // free
+      {400000, true, BlockPlan::kNone, 600000},   // holds bytes: never taken from its connection
+      {600000, false, BlockPlan::kNone, 800000},  // held, no stealing asked
+      {600000, true, 3, 0},                       // held but empty: taken over
+      {800000, true, BlockPlan::kNone, 1000000},  // being stored into
       {1000000, true, BlockPlan::kNone, 1000000},
   };
   for (const auto& r : rows) {

@@ -20,8 +20,8 @@ TEST(FileNameStart, SeparatorsAndTwoByteCharacters) {
       {"/tmp/dl/a.exe", NoLeadBytes, 8},
       {"C:\\dl\\", GbkLeadByte, 6},
       {"a.exe", GbkLeadByte, 0},
-      {"C:\\dl\\\x95\x5C.exe", GbkLeadByte, 6},   // the 0x5C is part of a character
-      {"C:\\dl\\\x95\x5C.exe", NoLeadBytes, 8},   // read byte by byte, it is not
+      {"C:\\dl\\\x95\x5C.exe", GbkLeadByte, 6},  // the 0x5C is part of a character
+      {"C:\\dl\\\x95\x5C.exe", NoLeadBytes, 8},  // read byte by byte, it is not
       {"C:\\dl\\\x95\x5C", GbkLeadByte, 6},
   };
   for (const auto& r : rows) EXPECT_EQ(FileNameStart(r.path, r.lead), r.start) << r.path;
@@ -131,12 +131,9 @@ TEST(LogTimeText, DropsTrailingZeroParts) {
     const char* text;
   };
   const Row rows[] = {
-      {{2024, 3, 7, 14, 5, 9}, "2024年3月7日14时5分9秒"},
-      {{2024, 3, 7, 14, 5, 0}, "2024年3月7日14时5分"},
-      {{2024, 3, 7, 14, 0, 0}, "2024年3月7日14时"},
-      {{2024, 3, 7, 0, 0, 0}, "2024年3月7日"},
-      {{2024, 12, 31, 0, 0, 1}, "2024年12月31日0时0分1秒"},
-      {{2024, 12, 31, 0, 1, 0}, "2024年12月31日0时1分"},
+      {{2024, 3, 7, 14, 5, 9}, "2024年3月7日14时5分9秒"},   {{2024, 3, 7, 14, 5, 0}, "2024年3月7日14时5分"},
+      {{2024, 3, 7, 14, 0, 0}, "2024年3月7日14时"},         {{2024, 3, 7, 0, 0, 0}, "2024年3月7日"},
+      {{2024, 12, 31, 0, 0, 1}, "2024年12月31日0时0分1秒"}, {{2024, 12, 31, 0, 1, 0}, "2024年12月31日0时1分"},
       {{2024, 1, 1, 23, 0, 59}, "2024年1月1日23时0分59秒"},
   };
   for (const auto& r : rows) EXPECT_EQ(LogTimeText(r.t), r.text) << r.text;

@@ -21,11 +21,10 @@ using FtpDownload = HttpDownload;
 std::string ServedFolder(const std::string& name) {
   // vsftpd serves a folder only its owner may write to.
   std::string folder = testing::FreshTestFolder(name);
-  std::filesystem::permissions(std::filesystem::path(folder), std::filesystem::perms::owner_all |
-                                                                   std::filesystem::perms::group_read |
-                                                                   std::filesystem::perms::group_exec |
-                                                                   std::filesystem::perms::others_read |
-                                                                   std::filesystem::perms::others_exec);
+  std::filesystem::permissions(std::filesystem::path(folder),
+                               std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                   std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                                   std::filesystem::perms::others_exec);
   return folder;
 }
 
@@ -57,7 +56,8 @@ TEST_F(FtpDownload, PortWhenTheServerRefusesPassive) {
   Run(Param(server.Url("/p.bin"), folder_ + "p.bin", 3));
   ExpectComplete(folder_ + "p.bin", content);
   bool port = false;
-  for (const auto& l : recorder_.Logs()) port = port || (l.level == kLogRequest && l.text.rfind("PORT 127,0,0,1,", 0) == 0);
+  for (const auto& l : recorder_.Logs())
+    port = port || (l.level == kLogRequest && l.text.rfind("PORT 127,0,0,1,", 0) == 0);
   EXPECT_TRUE(port) << recorder_.LogText();
 }
 

@@ -70,9 +70,9 @@ TEST(FtpTransferType, ByTypeAndExtension) {
     char expected;
   };
   const Row rows[] = {
-      {"/a.txt", 1, 'I'},      {"/a.exe", 1, 'I'},     {"/a.exe", 0, 'A'},       {"/a.exe", 2, 'A'},
-      {"/a.exe", 3, 'I'},      {"/A.EXE", 3, 'I'},     {"/a.txt", 3, 'A'},       {"/a.rm", 3, 'I'},
-      {"/a.rmvb", 3, 'A'},     {"/dir.zip/readme", 3, 'A'}, {"/noext", 3, 'A'}, {"/a.zip?x=1", 3, 'I'},
+      {"/a.txt", 1, 'I'},  {"/a.exe", 1, 'I'},          {"/a.exe", 0, 'A'}, {"/a.exe", 2, 'A'},
+      {"/a.exe", 3, 'I'},  {"/A.EXE", 3, 'I'},          {"/a.txt", 3, 'A'}, {"/a.rm", 3, 'I'},
+      {"/a.rmvb", 3, 'A'}, {"/dir.zip/readme", 3, 'A'}, {"/noext", 3, 'A'}, {"/a.zip?x=1", 3, 'I'},
   };
   for (const auto& r : rows) EXPECT_EQ(FtpTransferType(r.path, r.type, list), r.expected) << r.path << r.type;
   EXPECT_EQ(FtpTransferType("/a.exe", 3, ""), 'A');

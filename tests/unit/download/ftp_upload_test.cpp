@@ -13,16 +13,17 @@
 namespace tavrel::download {
 namespace {
 
+using testing::StreamPeer;
 using testing::TestContent;
 using testing::VsftpdServer;
-using testing::StreamPeer;
 
 // A server that breaks the first upload after some bytes, then reports what
 // it holds, refuses REST and takes the rest with APPE.
 void ServeWithoutRest(StreamPeer& control, int session, std::string& stored) {
   std::size_t consumed = 0;
   auto command = [&]() -> std::string {
-    if (!control.ReadUntil([&](const std::string& r) { return r.find("\r\n", consumed) != std::string::npos; })) return "";
+    if (!control.ReadUntil([&](const std::string& r) { return r.find("\r\n", consumed) != std::string::npos; }))
+      return "";
     std::size_t end = control.received.find("\r\n", consumed);
     std::string line = control.received.substr(consumed, end - consumed);
     consumed = end + 2;
@@ -153,7 +154,8 @@ TEST_F(FtpUpload, SendsTheFileWholeOrAfterABreak) {
     EXPECT_EQ(recorder.DataReceivedSum(), 300000);
     EXPECT_EQ(recorder.Count(kWorkerFailed), 0);
     bool requested = false;
-    for (const auto& l : recorder.Logs()) requested = requested || (l.level == kLogRequest && l.text.rfind(row.request, 0) == 0);
+    for (const auto& l : recorder.Logs())
+      requested = requested || (l.level == kLogRequest && l.text.rfind(row.request, 0) == 0);
     EXPECT_TRUE(requested) << recorder.LogText();
     EXPECT_TRUE(WaitUntilIdle(download, 5000));
   }
@@ -171,7 +173,8 @@ TEST_F(FtpUpload, RefusalsEndTheTaskVisibly) {
   };
   const Row rows[] = {
       {server.Url("/none/x.bin"), local, FormatLine(msg::kFtpCommandFailed, "STOR", 553)},
-      {server.Url("/up/y.bin"), folder_ + "missing", FormatLine(msg::kUploadSourceFailed, (folder_ + "missing").c_str())},
+      {server.Url("/up/y.bin"), folder_ + "missing",
+       FormatLine(msg::kUploadSourceFailed, (folder_ + "missing").c_str())},
       {server.Url("/up/z.bin"), folder_, FormatLine(msg::kUploadSourceFailed, folder_.c_str())},
       {"http://127.0.0.1:9/up/x.bin", local, FormatLine(msg::kUnsupportedUpload, "http://127.0.0.1:9/up/x.bin")},
   };

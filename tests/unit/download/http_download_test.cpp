@@ -25,12 +25,12 @@ using testing::DownloadRecorder;
 using testing::FilesIn;
 using testing::Fmt;
 using testing::HttpDownload;
-using testing::WriteFile;
 using testing::HttpRequest;
 using testing::LoopbackHttpServer;
 using testing::ResponseHead;
 using testing::ServerConnection;
 using testing::TestContent;
+using testing::WriteFile;
 
 TEST_F(HttpDownload, FiveConnectionsStoreEveryByteInPlace) {
   const std::string content = TestContent(1000001);
@@ -47,14 +47,18 @@ TEST_F(HttpDownload, FiveConnectionsStoreEveryByteInPlace) {
   std::string host = "127.0.0.1:" + std::to_string(server.Port());
   EXPECT_EQ(requests[0].raw,
             "GET /dir/file.bin HTTP/1.1\r\n"
-            "Host: " + host + "\r\n"
-            "Accept: */*\r\n"
-            "Referer: http://" + host + "/dir\r\n"
-            "User-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n"
-            "Pragma: no-cache\r\n"
-            "Cache-Control: no-cache\r\n"
-            "Connection: close\r\n"
-            "\r\n");
+            "Host: " +
+                host +
+                "\r\n"
+                "Accept: */*\r\n"
+                "Referer: http://" +
+                host +
+                "/dir\r\n"
+                "User-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n"
+                "Pragma: no-cache\r\n"
+                "Cache-Control: no-cache\r\n"
+                "Connection: close\r\n"
+                "\r\n");
   std::vector<std::string> ranges;
   for (std::size_t i = 1; i < requests.size(); ++i) ranges.push_back(requests[i].Header("Range"));
   for (const char* start : {"bytes=200000-", "bytes=400000-", "bytes=600000-", "bytes=800000-"})
@@ -146,8 +150,7 @@ TEST_F(HttpDownload, FirstAnswersThatFailTheTask) {
       {"ftp Location", ResponseHead(302, "Location: ftp://127.0.0.1/f.bin\r\n"), msg::kBadRedirect},
       {"https Location", ResponseHead(301, "Location: https://127.0.0.1/f.bin\r\n"), msg::kBadRedirect},
       {"Location too long", ResponseHead(302, "Location: " + longPath + "\r\n"), msg::kBadRedirect},
-      {"cookie too long",
-       ResponseHead(302, "Set-Cookie: c=" + std::string(4085, 'x') + "\r\nLocation: /next\r\n"),
+      {"cookie too long", ResponseHead(302, "Set-Cookie: c=" + std::string(4085, 'x') + "\r\nLocation: /next\r\n"),
        msg::kHeaderTooLong},
       // A bare line break would start a header line of the server's choosing.
       {"cookie with a line break", ResponseHead(302, "Set-Cookie: a=b\nX-Injected: 1\r\nLocation: /next\r\n"),
@@ -272,9 +275,8 @@ TEST_F(HttpDownload, ServerChosenNamesAreReducedToTheFolder) {
     std::string folder = root + "inner";
     std::filesystem::create_directories(std::filesystem::path(folder));
     folder += root.back();
-    LoopbackHttpServer server([&](const HttpRequest& r, ServerConnection& c) {
-      testing::ServeContent(content, r, c, row.fields);
-    });
+    LoopbackHttpServer server(
+        [&](const HttpRequest& r, ServerConnection& c) { testing::ServeContent(content, r, c, row.fields); });
     TaskParam p = Param(server.Url(row.path), folder);
     recorder.Attach(p, &download);
     ASSERT_TRUE(StartDownload(download, p));
@@ -291,10 +293,10 @@ TEST_F(HttpDownload, ExistingFileAnswers) {
     std::vector<std::string> existing;  // files present before the start
     std::string target;                 // the local file asked for
     std::int32_t answer;
-    std::string stored;                 // where the data lands; "" none
+    std::string stored;  // where the data lands; "" none
     std::string log;
     std::int32_t level;
-    bool stop = false;                  // the caller stops the task before answering
+    bool stop = false;  // the caller stops the task before answering
   };
   const Row rows[] = {
       {"rename", {"f.bin", "f(1).bin"}, "f.bin", kRenameItself, "f(2).bin", msg::kAutoRenamed, kLogProgress},
@@ -534,7 +536,8 @@ TEST_F(HttpDownload, NameLookupEndsWithTheDeadlineOrTheStop) {
     recorder.Attach(p, &download);
     ASSERT_TRUE(StartDownload(download, p));
     if (row.stop) {
-      ASSERT_TRUE(recorder.WaitUntil([&] { return recorder.HasLog(Fmt(msg::kResolving, SilentLookups::kHost), kLogProgress); }, 20000));
+      ASSERT_TRUE(recorder.WaitUntil(
+          [&] { return recorder.HasLog(Fmt(msg::kResolving, SilentLookups::kHost), kLogProgress); }, 20000));
       StopDownload(download);
     }
     ASSERT_TRUE(recorder.WaitForEnd(20000)) << recorder.LogText();

@@ -111,8 +111,9 @@ TEST(ScanResponseHeader, FindsTheHeaderAndItsEnd) {
 
 TEST(StatusCode, ThreeDigitsAfterTheProtocol) {
   const std::pair<const char*, int> rows[] = {
-      {"HTTP/1.1 200 OK\r\n", 200}, {"HTTP/1.0 302 Found\r\n", 302}, {"HTTP/1.1 404\r\n", 404},
-      {"HTTP/1.1 20 OK\r\n", -1},   {"HTTP/1.1 2000 OK\r\n", -1},    {"HTTP/1.1  200 OK\r\n", -1},
+      {"HTTP/1.1 200 OK\r\n", 200}, {"HTTP/1.0 302 Found\r\n", 302},
+      {"HTTP/1.1 404\r\n", 404},    {"HTTP/1.1 20 OK\r\n", -1},
+      {"HTTP/1.1 2000 OK\r\n", -1}, {"HTTP/1.1  200 OK\r\n", -1},
       {"HTTP/1.1 abc\r\n", -1},     {"", -1},
   };
   for (auto [header, code] : rows) EXPECT_EQ(StatusCode(header), code) << header;
@@ -131,8 +132,8 @@ TEST(FindField, AnyLetterCaseAndBlanksAfterTheColon) {
       "\r\n"
       "Server: in the body\r\n";
   const std::pair<const char*, const char*> rows[] = {
-      {"Content-Length", "1234"}, {"Content-length", "1234"},         {"content-range", "bytes 0-9/1234"},
-      {"Location", "/right"},     {"Set-Cookie", "a=1; Path=/"},       {"Empty", ""},
+      {"Content-Length", "1234"}, {"Content-length", "1234"},    {"content-range", "bytes 0-9/1234"},
+      {"Location", "/right"},     {"Set-Cookie", "a=1; Path=/"}, {"Empty", ""},
   };
   for (auto [name, value] : rows) {
     auto field = FindField(header, name);
@@ -162,12 +163,18 @@ TEST(Numbers, LengthsAndRanges) {
     std::int64_t first = 0, last = 0, total = 0;
   };
   const RangeRow ranges[] = {
-      {"bytes 0-9/10", true, 0, 9, 10},          {"bytes 200000-399999/1000000", true, 200000, 399999, 1000000},
-      {"BYTES  5-5/6", true, 5, 5, 6},           {"bytes 0-9/*", true, 0, 9, -1},
-      {"bytes */10", true, -1, -1, 10},          {"bytes 9-0/10", false},
-      {"bytes 0-9", false},                      {"items 0-9/10", false},
-      {"bytes=0-9/10", false},                   {"", false},
-      {"bytes 0-1000/1000", false},              {"bytes 5-9/0", false},  // last byte beyond the file
+      {"bytes 0-9/10", true, 0, 9, 10},
+      {"bytes 200000-399999/1000000", true, 200000, 399999, 1000000},
+      {"BYTES  5-5/6", true, 5, 5, 6},
+      {"bytes 0-9/*", true, 0, 9, -1},
+      {"bytes */10", true, -1, -1, 10},
+      {"bytes 9-0/10", false},
+      {"bytes 0-9", false},
+      {"items 0-9/10", false},
+      {"bytes=0-9/10", false},
+      {"", false},
+      {"bytes 0-1000/1000", false},
+      {"bytes 5-9/0", false},  // last byte beyond the file
   };
   for (const auto& r : ranges) {
     auto range = ParseContentRange(r.value);

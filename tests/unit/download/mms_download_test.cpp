@@ -83,7 +83,8 @@ void Serve(StreamPeer& peer, Script script, const std::string& header, const std
   peer.Send(Data(0, packets[0]) + Message(0x0004001B, Le32(0) + Le32(0)));
   if (script == Script::kEndsEarly) return;
   if (script == Script::kStopped) {
-    farewell = peer.ReadUntil([](const std::string& r) { return Sent(r, 0x0003000D); }) && Sent(peer.received, 0x00030009);
+    farewell =
+        peer.ReadUntil([](const std::string& r) { return Sent(r, 0x0003000D); }) && Sent(peer.received, 0x00030009);
     return;
   }
   if (!waitFor(0x0003001B)) return;
@@ -95,12 +96,13 @@ using MmsDownload = testing::HttpDownload;
 
 TEST_F(MmsDownload, StreamsTheAsfFileInOrder) {
   const std::string header = testing::TestContent(100, 5);
-  const std::string packets[3] = {testing::TestContent(64, 6), testing::TestContent(50, 7), testing::TestContent(64, 8)};
+  const std::string packets[3] = {testing::TestContent(64, 6), testing::TestContent(50, 7),
+                                  testing::TestContent(64, 8)};
   const std::string whole = header + packets[0] + packets[1] + std::string(14, '\0') + packets[2];
   struct Row {
     Script script;
-    std::string log;      // "" for a stream fetched whole
-    std::string stored;   // what the file holds at the end
+    std::string log;     // "" for a stream fetched whole
+    std::string stored;  // what the file holds at the end
   };
   const Row rows[] = {
       {Script::kWhole, "", whole},
@@ -133,8 +135,10 @@ TEST_F(MmsDownload, StreamsTheAsfFileInOrder) {
       EXPECT_TRUE(recorder.HasLog(row.log, kLogError)) << recorder.LogText();
     }
     EXPECT_EQ(recorder.EndedValue(), static_cast<std::int32_t>(row.stored.size()));
-    if (row.script == Script::kRefused) EXPECT_EQ(testing::FilesIn(folder), 0u);
-    else EXPECT_TRUE(testing::SameBytes(testing::ReadWholeFile(folder + "clip.asf"), row.stored));
+    if (row.script == Script::kRefused)
+      EXPECT_EQ(testing::FilesIn(folder), 0u);
+    else
+      EXPECT_TRUE(testing::SameBytes(testing::ReadWholeFile(folder + "clip.asf"), row.stored));
     for (const char* step : {"Connect", "OpenFile"}) EXPECT_TRUE(recorder.HasLog(step, kLogRequest)) << step;
     server.reset();
     EXPECT_EQ(farewell, row.script == Script::kWhole || row.script == Script::kStopped);

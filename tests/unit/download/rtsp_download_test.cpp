@@ -66,12 +66,14 @@ void Serve(StreamPeer& peer, Script script, const std::string (&payloads)[2], bo
   }
   peer.Send(Answer(peer.received, "DESCRIBE", "Content-Type: application/sdp\r\n", kSdp));
   if (!wait("SETUP")) return;
-  peer.Send(Answer(peer.received, "SETUP", "Session: 77;timeout=60\r\nTransport: RTP/AVP/TCP;unicast;interleaved=0-1\r\n"));
+  peer.Send(
+      Answer(peer.received, "SETUP", "Session: 77;timeout=60\r\nTransport: RTP/AVP/TCP;unicast;interleaved=0-1\r\n"));
   if (!wait("PLAY")) return;
   peer.Send(Answer(peer.received, "PLAY", "Session: 77\r\n") + Interleaved(0, Rtp(1, 5000, true, payloads[0])));
   if (script == Script::kEndsEarly) return;
   if (script == Script::kWhole) peer.Send(Interleaved(0, Rtp(2, 5250, false, payloads[1])) + Interleaved(1, kBye));
-  tornDown = wait("TEARDOWN") && peer.received.find("Session: 77", peer.received.rfind("TEARDOWN")) != std::string::npos;
+  tornDown =
+      wait("TEARDOWN") && peer.received.find("Session: 77", peer.received.rfind("TEARDOWN")) != std::string::npos;
 }
 
 // A RealMedia data packet as stored.
@@ -130,7 +132,8 @@ TEST_F(RtspDownload, StoresTheStreamAsRealMedia) {
     EXPECT_EQ(recorder.EndedValue(), static_cast<std::int32_t>(file->size()));
     EXPECT_EQ(file->substr(0, 4), ".RMF");
     // Headers from the description, then the data chunk counting its packets.
-    for (const char* part : {"A title", "audio/x-pn-realaudio", "OPAQUE"}) EXPECT_NE(file->find(part), std::string::npos) << part;
+    for (const char* part : {"A title", "audio/x-pn-realaudio", "OPAQUE"})
+      EXPECT_NE(file->find(part), std::string::npos) << part;
     std::size_t data = file->find("DATA");
     ASSERT_NE(data, std::string::npos);
     EXPECT_EQ(file->substr(data + 4, 4), Be32(static_cast<unsigned>(18 + row.packets.size())));

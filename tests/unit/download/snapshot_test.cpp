@@ -9,7 +9,10 @@ namespace {
 
 TEST(Crc16Arc, KnownAnswers) {
   const std::pair<const char*, std::uint16_t> rows[] = {
-      {"123456789", 0xBB3D}, {"", 0x0000}, {"A", 0x30C0}, {"\x01", 0xC0C1},
+      {"123456789", 0xBB3D},
+      {"", 0x0000},
+      {"A", 0x30C0},
+      {"\x01", 0xC0C1},
   };
   for (auto [text, crc] : rows) {
     EXPECT_EQ(Crc16Arc(reinterpret_cast<const std::uint8_t*>(text), std::strlen(text)), crc) << text;
@@ -57,12 +60,23 @@ TEST(Snapshot, ItemsAndTheirBounds) {
     std::int32_t value;
   };
   const Row rows[] = {
-      {1, std::nullopt, 1000001}, {2, std::nullopt, 201241}, {3, std::nullopt, 5},
-      {4, 1, 0},                  {5, 1, 200000},           {6, 1, 200000},
-      {4, 5, 800000},             {5, 5, 200001},           {6, 5, 7},
-      {6, 2, 1234},               {1, 3, 1000001},  // a block number is ignored for items 1 to 3
-      {4, 0, -1},                 {4, 6, -1},               {5, -1, -1},
-      {6, std::nullopt, -1},      {0, std::nullopt, -1},    {7, 1, -1},
+      {1, std::nullopt, 1000001},
+      {2, std::nullopt, 201241},
+      {3, std::nullopt, 5},
+      {4, 1, 0},
+      {5, 1, 200000},
+      {6, 1, 200000},
+      {4, 5, 800000},
+      {5, 5, 200001},
+      {6, 5, 7},
+      {6, 2, 1234},
+      {1, 3, 1000001},  // a block number is ignored for items 1 to 3
+      {4, 0, -1},
+      {4, 6, -1},
+      {5, -1, -1},
+      {6, std::nullopt, -1},
+      {0, std::nullopt, -1},
+      {7, 1, -1},
       {-1, std::nullopt, -1},
   };
   for (const auto& r : rows)
@@ -107,9 +121,9 @@ TEST(Snapshot, InconsistentSizesAreRefusedEvenWithAGoodChecksum) {
   ByteSet capacityOverBytes = {0, 0, 0, 0, 9, 0, 0, 0, 10, 0, 0, 0, 0, 0, 0, 0};
   EXPECT_EQ(ReadSnapshotItem(seal(capacityOverBytes), 1, std::nullopt), -1);
   ByteSet textBeyondEnd(16 + 4 + 8, 0);
-  textBeyondEnd[16] = 1;       // one text
-  textBeyondEnd[20] = 28;      // at the end of the table
-  textBeyondEnd[24] = 5;       // five bytes that are not there
+  textBeyondEnd[16] = 1;   // one text
+  textBeyondEnd[20] = 28;  // at the end of the table
+  textBeyondEnd[24] = 5;   // five bytes that are not there
   EXPECT_EQ(ReadSnapshotItem(seal(textBeyondEnd), 1, std::nullopt), -1);
   ByteSet empty = EncodeSnapshot(BlockPlan(), {});
   EXPECT_EQ(ReadSnapshotItem(empty, 1, std::nullopt), 0);

@@ -25,7 +25,7 @@ TEST(RtpPacket, PayloadPastCsrcExtensionAndPadding) {
                       {0x82, std::string(8, 'c'), "", true},
                       {0x90, Bytes({0, 0, 0, 1}) + "eeee", "", true},
                       {0xA0, "", Bytes({0, 0, 3}), true},
-                      {0x40, "", "", false},                // version 1
+                      {0x40, "", "", false},                  // version 1
                       {0xA0, "", Bytes({0, 0, 60}), false}};  // more padding than packet
   for (const Row& row : rows) {
     std::string packet = Bytes({row.first}) + head.substr(1) + row.extra + "pay" + row.tail;

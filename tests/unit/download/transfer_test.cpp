@@ -31,14 +31,12 @@ TEST_F(TransferTest, BytesAreStoredOnlyAtTheirBlocksStoredEndByItsConnection) {
     std::int32_t stored;  // the result; -1 refused
   };
   const Row rows[] = {
-      {"in place", 1, 2, 20000, 5000, 5000},
-      {"again at the old place", 1, 2, 20000, 5000, -1},
-      {"past the stored end", 1, 2, 26000, 1000, -1},
-      {"another connection's block", 1, 1, 25000, 1000, -1},
-      {"a block nobody holds", 2, 2, 40000, 1000, -1},
-      {"more than the block's rest", 1, 2, 25000, 30000, 15000},
+      {"in place", 1, 2, 20000, 5000, 5000},           {"again at the old place", 1, 2, 20000, 5000, -1},
+      {"past the stored end", 1, 2, 26000, 1000, -1},  {"another connection's block", 1, 1, 25000, 1000, -1},
+      {"a block nobody holds", 2, 2, 40000, 1000, -1}, {"more than the block's rest", 1, 2, 25000, 30000, 15000},
   };
-  for (const Row& r : rows) EXPECT_EQ(transfer_.Store(r.block, r.connection, r.position, bytes, r.size), r.stored) << r.name;
+  for (const Row& r : rows)
+    EXPECT_EQ(transfer_.Store(r.block, r.connection, r.position, bytes, r.size), r.stored) << r.name;
   EXPECT_EQ(transfer_.Stored(), 20000);
   EXPECT_TRUE(transfer_.BlockAt(1).Complete());
   EXPECT_EQ(transfer_.Finish(), 20000);

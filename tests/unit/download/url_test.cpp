@@ -23,24 +23,24 @@ TEST(ParseUrl, SchemesHostsPortsAndPaths) {
       {"HTTP://Host/Path/File.EXE", true, Scheme::kHttp, "Host", "Host", 80, "/Path/File.EXE"},
       {"ftp://user:pw@files.example/pub/a.zip", true, Scheme::kFtp, "user:pw@files.example", "files.example", 21,
        "/pub/a.zip"},
-      {"ftp://user:p:w@files.example:2121/a", true, Scheme::kFtp, "user:p:w@files.example:2121", "files.example",
-       2121, "/a"},
+      {"ftp://user:p:w@files.example:2121/a", true, Scheme::kFtp, "user:p:w@files.example:2121", "files.example", 2121,
+       "/a"},
       {"mms://media.example/live", true, Scheme::kMms, "media.example", "media.example", 1755, "/live"},
       {"mmst://media.example/live", true, Scheme::kMms, "media.example", "media.example", 1755, "/live"},
       {"rtsp://media.example/a.rm", true, Scheme::kRtsp, "media.example", "media.example", 554, "/a.rm"},
       {"http://[::1]:8080/x", true, Scheme::kHttp, "[::1]:8080", "::1", 8080, "/x"},
       {"http://h/", true, Scheme::kHttp, "h", "h", 80, "/"},
       {"http://h/a b?c=d", true, Scheme::kHttp, "h", "h", 80, "/a b?c=d"},
-      {"http://host", false},             // no path
-      {"http:///path", false},            // empty host
-      {"https://host/x", false},          // unknown scheme
+      {"http://host", false},     // no path
+      {"http:///path", false},    // empty host
+      {"https://host/x", false},  // unknown scheme
       {"gopher://host/x", false},
       {"host/x", false},
-      {"http://host:/x", false},          // empty port
+      {"http://host:/x", false},  // empty port
       {"http://host:0/x", false},
       {"http://host:65536/x", false},
       {"http://host:8a/x", false},
-      {"http://user@:80/x", false},       // nothing left of the host
+      {"http://user@:80/x", false},  // nothing left of the host
       {"", false},
   };
   for (const auto& r : rows) {
@@ -64,8 +64,8 @@ TEST(ParseUrl, CredentialsBeforeTheHost) {
 
 TEST(DecodePercentEscapes, DecodesOnlyWholeEscapes) {
   const std::pair<const char*, const char*> rows[] = {
-      {"a%20b", "a b"}, {"%41%62", "Ab"}, {"100%", "100%"}, {"%2", "%2"}, {"%zz", "%zz"}, {"%2f", "/"}, {"", ""},
-      {"%E4%B8%AD", "\xE4\xB8\xAD"},
+      {"a%20b", "a b"}, {"%41%62", "Ab"}, {"100%", "100%"}, {"%2", "%2"},
+      {"%zz", "%zz"},   {"%2f", "/"},     {"", ""},         {"%E4%B8%AD", "\xE4\xB8\xAD"},
   };
   for (auto [in, out] : rows) EXPECT_EQ(DecodePercentEscapes(in), out) << in;
 }

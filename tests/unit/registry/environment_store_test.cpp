@@ -120,7 +120,7 @@ TEST_F(EnvironmentStoreTest, ReadsTheStoredTextWholeAndUnexpanded) {
       {std::nullopt, "PATH", longPath, longPath},
       {0, "TAVREL_ONLY_IN_PROCESS", "from the process", std::nullopt},
       {0, "Blank", "process blank", Text()},  // an empty stored text falls back
-      {0, "Number", "", std::nullopt},       // not a text value
+      {0, "Number", "", std::nullopt},        // not a text value
       {1, "TEMP", "%USERPROFILE%\\Temp", Text("%USERPROFILE%\\Temp")},
       {1, "Path", "", std::nullopt},  // names of the host's process are case-sensitive
   };

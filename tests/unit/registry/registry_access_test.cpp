@@ -24,7 +24,8 @@ ByteSet Bytes(std::initializer_list<int> values) {
 }
 
 std::size_t Count(const std::vector<MemoryRegistry::Call>& calls, Op op) {
-  return static_cast<std::size_t>(std::count_if(calls.begin(), calls.end(), [op](const auto& c) { return c.op == op; }));
+  return static_cast<std::size_t>(
+      std::count_if(calls.begin(), calls.end(), [op](const auto& c) { return c.op == op; }));
 }
 
 // A 32-bit program on 64-bit Windows, with an empty registry.
@@ -331,8 +332,8 @@ TEST_F(RegistryAccessTest, KeyExistsTouchesNeitherTheOpenKeyNorLastError) {
     const char* path;
     Logical exists;
   };
-  const Row rows[] = {{kJdk8, 1}, {"SOFTWARE\\JavaSoft", 1}, {"SOFTWARE\\Only32", 0}, {"SOFTWARE\\Locked", 1},
-                      {"SOFTWARE\\Nope", 0}};
+  const Row rows[] = {
+      {kJdk8, 1}, {"SOFTWARE\\JavaSoft", 1}, {"SOFTWARE\\Only32", 0}, {"SOFTWARE\\Locked", 1}, {"SOFTWARE\\Nope", 0}};
   for (const auto& r : rows) {
     EXPECT_EQ(access.KeyExists(kHklm, r.path), r.exists) << r.path;
     EXPECT_EQ(access.LastError(), 2) << r.path;
@@ -367,16 +368,24 @@ TEST_F(RegistryAccessTest, WrittenBytes) {
   };
   const ByteSet text = {'a', 'b', 'c'};
   const Row rows[] = {
-      {"REG_SZ gets its terminator", [&](RegistryAccess& a) { return a.WriteBytesValue(kHklm, "SOFTWARE\\W", "v", text, 1, true); },
-       1, Bytes({'a', 'b', 'c', 0})},
-      {"REG_EXPAND_SZ", [](RegistryAccess& a) { return a.WriteBytesValue(kHklm, "SOFTWARE\\W", "v", {'%'}, 2, true); }, 2,
-       Bytes({'%', 0})},
-      {"REG_MULTI_SZ", [](RegistryAccess& a) { return a.WriteBytesValue(kHklm, "SOFTWARE\\W", "v", {'a', 0, 'b', 0}, 7, true); },
+      {"REG_SZ gets its terminator",
+       [&](RegistryAccess& a) { return a.WriteBytesValue(kHklm, "SOFTWARE\\W", "v", text, 1, true); }, 1,
+       Bytes({'a', 'b', 'c', 0})},
+      {"REG_EXPAND_SZ", [](RegistryAccess& a) { return a.WriteBytesValue(kHklm, "SOFTWARE\\W", "v", {'%'}, 2, true); },
+       2, Bytes({'%', 0})},
+      {"REG_MULTI_SZ",
+       [](RegistryAccess& a) {
+         return a.WriteBytesValue(kHklm, "SOFTWARE\\W", "v", {'a', 0, 'b', 0}, 7, true);
+       },
        7, Bytes({'a', 0, 'b', 0, 0})},
-      {"REG_BINARY exactly as given", [](RegistryAccess& a) { return a.WriteBytesValue(kHklm, "SOFTWARE\\W", "v", {1, 2}, 3, true); },
+      {"REG_BINARY exactly as given",
+       [](RegistryAccess& a) {
+         return a.WriteBytesValue(kHklm, "SOFTWARE\\W", "v", {1, 2}, 3, true);
+       },
        3, Bytes({1, 2})},
-      {"REG_DWORD little-endian", [](RegistryAccess& a) { return a.WriteIntegerValue(kHklm, "SOFTWARE\\W", "v", 0x12345678, 4, true); },
-       4, Bytes({0x78, 0x56, 0x34, 0x12})},
+      {"REG_DWORD little-endian",
+       [](RegistryAccess& a) { return a.WriteIntegerValue(kHklm, "SOFTWARE\\W", "v", 0x12345678, 4, true); }, 4,
+       Bytes({0x78, 0x56, 0x34, 0x12})},
       {"REG_DWORD keeps the low 4 bytes",
        [](RegistryAccess& a) { return a.WriteIntegerValue(kHklm, "SOFTWARE\\W", "v", 0x1122334455667788, 4, true); }, 4,
        Bytes({0x88, 0x77, 0x66, 0x55})},
@@ -385,15 +394,19 @@ TEST_F(RegistryAccessTest, WrittenBytes) {
        Bytes({0x12, 0x34, 0x56, 0x78})},
       {"REG_QWORD", [](RegistryAccess& a) { return a.WriteIntegerValue(kHklm, "SOFTWARE\\W", "v", -2, 11, true); }, 11,
        Bytes({0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF})},
-      {"hex: last pair first", [](RegistryAccess& a) { return a.WriteQwordFromHex(kHklm, "SOFTWARE\\W", "v", "0102030405060708") ? 0 : 1; },
-       11, Bytes({8, 7, 6, 5, 4, 3, 2, 1})},
-      {"hex: odd first digit alone", [](RegistryAccess& a) { return a.WriteQwordFromHex(kHklm, "SOFTWARE\\W", "v", "abc") ? 0 : 1; },
-       11, Bytes({0xBC, 0x0A, 0, 0, 0, 0, 0, 0})},
-      {"hex: other characters skipped", [](RegistryAccess& a) { return a.WriteQwordFromHex(kHklm, "SOFTWARE\\W", "v", "0xG1ff") ? 0 : 1; },
-       11, Bytes({0xFF, 0x01, 0x00, 0, 0, 0, 0, 0})},
-      {"hex: empty text", [](RegistryAccess& a) { return a.WriteQwordFromHex(kHklm, "SOFTWARE\\W", "v", "") ? 0 : 1; }, 11,
-       Bytes({0, 0, 0, 0, 0, 0, 0, 0})},
-      {"hex: only the first 8 bytes", [](RegistryAccess& a) { return a.WriteQwordFromHex(kHklm, "SOFTWARE\\W", "v", "AA0102030405060708") ? 0 : 1; },
+      {"hex: last pair first",
+       [](RegistryAccess& a) { return a.WriteQwordFromHex(kHklm, "SOFTWARE\\W", "v", "0102030405060708") ? 0 : 1; }, 11,
+       Bytes({8, 7, 6, 5, 4, 3, 2, 1})},
+      {"hex: odd first digit alone",
+       [](RegistryAccess& a) { return a.WriteQwordFromHex(kHklm, "SOFTWARE\\W", "v", "abc") ? 0 : 1; }, 11,
+       Bytes({0xBC, 0x0A, 0, 0, 0, 0, 0, 0})},
+      {"hex: other characters skipped",
+       [](RegistryAccess& a) { return a.WriteQwordFromHex(kHklm, "SOFTWARE\\W", "v", "0xG1ff") ? 0 : 1; }, 11,
+       Bytes({0xFF, 0x01, 0x00, 0, 0, 0, 0, 0})},
+      {"hex: empty text", [](RegistryAccess& a) { return a.WriteQwordFromHex(kHklm, "SOFTWARE\\W", "v", "") ? 0 : 1; },
+       11, Bytes({0, 0, 0, 0, 0, 0, 0, 0})},
+      {"hex: only the first 8 bytes",
+       [](RegistryAccess& a) { return a.WriteQwordFromHex(kHklm, "SOFTWARE\\W", "v", "AA0102030405060708") ? 0 : 1; },
        11, Bytes({8, 7, 6, 5, 4, 3, 2, 1})},
   };
   for (const auto& r : rows) {
@@ -434,8 +447,15 @@ TEST_F(RegistryAccessTest, DeleteKeySplitsAtTheLastBackslash) {
   const Row rows[] = {
       {"child under parent", "SOFTWARE\\A\\B", kHklm, "SOFTWARE\\A\\B", 0, "SOFTWARE\\A", "SOFTWARE\\A\\B"},
       {"no backslash: directly under the root", "Top", kHkeyCurrentUser, "Top", 0, "", "Top"},
-      {"trail byte 0x5C is not a separator", "SOFTWARE\\G\\A\xB5\x5C" "B", kHklm, "SOFTWARE\\G\\A\xB5\x5C" "B", 0,
-       "SOFTWARE\\G", "SOFTWARE\\G\\A\xB5\x5C" "B"},
+      {"trail byte 0x5C is not a separator",
+       "SOFTWARE\\G\\A\xB5\x5C"
+       "B",
+       kHklm,
+       "SOFTWARE\\G\\A\xB5\x5C"
+       "B",
+       0, "SOFTWARE\\G",
+       "SOFTWARE\\G\\A\xB5\x5C"
+       "B"},
       {"key with subkeys", "SOFTWARE\\G\\P\\Q", kHklm, "SOFTWARE\\G\\P", 5, "SOFTWARE\\G", nullptr},
       {"missing child", "SOFTWARE\\E", kHklm, "SOFTWARE\\E\\Nope", 2, "SOFTWARE\\E", nullptr},
       {"missing parent", "SOFTWARE\\E", kHklm, "SOFTWARE\\Nope\\X", 2, nullptr, nullptr},
@@ -492,9 +512,20 @@ TEST_F(RegistryAccessTest, MovedObjectsCloseTheirKeyOnce) {
 
 TEST(RegistryAccessTypeName, Table) {
   const std::pair<std::int32_t, const char*> rows[] = {
-      {-1, "键值非法"}, {0, "键值非法"}, {1, "REG_SZ"}, {2, "REG_EXPAND_SZ"}, {3, "REG_BINARY"}, {4, "REG_DWORD"},
-      {5, "REG_DWORD_BIG_ENDIAN"}, {6, "REG_LINK"}, {7, "REG_MULTI_SZ"}, {8, "REG_RESOURCE_LIST"}, {9, "NULL"},
-      {10, "NULL"}, {11, "REG_QWORD"}, {12, "键值非法"},
+      {-1, "键值非法"},
+      {0, "键值非法"},
+      {1, "REG_SZ"},
+      {2, "REG_EXPAND_SZ"},
+      {3, "REG_BINARY"},
+      {4, "REG_DWORD"},
+      {5, "REG_DWORD_BIG_ENDIAN"},
+      {6, "REG_LINK"},
+      {7, "REG_MULTI_SZ"},
+      {8, "REG_RESOURCE_LIST"},
+      {9, "NULL"},
+      {10, "NULL"},
+      {11, "REG_QWORD"},
+      {12, "键值非法"},
   };
   for (auto [type, name] : rows) EXPECT_EQ(RegistryAccess::TypeName(type), name) << type;
   EXPECT_EQ(RegistryAccess::TypeName(0), "\xBC\xFC\xD6\xB5\xB7\xC7\xB7\xA8");
@@ -506,7 +537,8 @@ TEST(RegistryAccessPadBytes, PadsOnlyShorterStrings) {
     std::int32_t length;
     ByteSet out;
   };
-  const Row rows[] = {{{}, 3, {0, 0, 0}}, {{1}, 3, {1, 0, 0}}, {{1, 2, 3, 4}, 3, {1, 2, 3, 4}}, {{1}, 0, {1}}, {{1}, -2, {1}}};
+  const Row rows[] = {
+      {{}, 3, {0, 0, 0}}, {{1}, 3, {1, 0, 0}}, {{1, 2, 3, 4}, 3, {1, 2, 3, 4}}, {{1}, 0, {1}}, {{1}, -2, {1}}};
   for (auto r : rows) {
     RegistryAccess::PadBytes(r.in, r.length);
     EXPECT_EQ(r.in, r.out);

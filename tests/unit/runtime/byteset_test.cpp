@@ -102,7 +102,7 @@ TEST(ByteSetValue, DefaultPositionAndValuesBeyondTheEnd) {
     std::int32_t next;
   };
   const Row rows[] = {
-      {3, 1, std::int32_t{0}, 5},     // 4 bytes do not fit in 3
+      {3, 1, std::int32_t{0}, 5},       // 4 bytes do not fit in 3
       {2, 2, std::int16_t{0x0302}, 4},  // exactly fits
       {2, 3, std::int16_t{0}, 5},
       {1, 4, std::uint8_t{0}, 5},

@@ -19,16 +19,16 @@ TEST(FullWidthToHalfWidth, FullWidthBlockAndSpaceOnly) {
     Text in, want;
   };
   const Row rows[] = {
-      {"\xA3\xB1\xA3\xB2", "12"},               // full-width digits
-      {"\xA3\xA1", "!"},                        // first of the block
-      {"\xA3\xFE", "~"},                        // last of the block
+      {"\xA3\xB1\xA3\xB2", "12"},  // full-width digits
+      {"\xA3\xA1", "!"},           // first of the block
+      {"\xA3\xFE", "~"},           // last of the block
       {"\xA3\xC1\xA3\xE1", "Aa"},
-      {"\xA1\xA1x", " x"},                      // full-width space
-      {"\xA3\xA0", "\xA3\xA0"},                 // just outside the block
+      {"\xA1\xA1x", " x"},       // full-width space
+      {"\xA3\xA0", "\xA3\xA0"},  // just outside the block
       {"\xA3\xFF", "\xA3\xFF"},
-      {"\xD6\xD0", "\xD6\xD0"},                 // other characters stay
+      {"\xD6\xD0", "\xD6\xD0"},                  // other characters stay
       {"\xB0\xA3\xB1\xB2", "\xB0\xA3\xB1\xB2"},  // 0xA3 as a trail byte starts nothing
-      {"1\xA3", "1\xA3"},                       // lone lead byte at the end
+      {"1\xA3", "1\xA3"},                        // lone lead byte at the end
       {"", ""},
   };
   for (const auto& r : rows) EXPECT_EQ(FullWidthToHalfWidth(r.in), r.want) << r.in;
@@ -44,7 +44,9 @@ TEST(ToNumber, LeadingFloatingPointLiteral) {
       {"\xA3\xB1", 1.0},  // full-width one
       {"\xA3\xB1\xA3\xB2\xA3\xAE\xA3\xB5", 12.5},
       {"\xA3\xAD\xA3\xB3", -3.0},  // full-width minus
-      {"\xA1\xA1" "7", 7.0},
+      {"\xA1\xA1"
+       "7",
+       7.0},
       {"abc", 0.0},
       {"1abc", 1.0},
       {"v1", 0.0},
@@ -111,8 +113,15 @@ TEST(ToInteger, LeadingDecimalIntegerSaturating) {
     std::int32_t want;
   };
   const DoubleRow doubles[] = {
-      {3.9, 3}, {-3.9, -3}, {0.0, 0}, {kNaN, 0}, {1e20, kInt32Max}, {-1e20, kInt32Min},
-      {2147483647.9, kInt32Max}, {-2147483648.9, kInt32Min}, {HUGE_VAL, kInt32Max},
+      {3.9, 3},
+      {-3.9, -3},
+      {0.0, 0},
+      {kNaN, 0},
+      {1e20, kInt32Max},
+      {-1e20, kInt32Min},
+      {2147483647.9, kInt32Max},
+      {-2147483648.9, kInt32Min},
+      {HUGE_VAL, kInt32Max},
   };
   for (const auto& r : doubles) EXPECT_EQ(ToInteger(r.value), r.want) << r.value;
 }
@@ -123,8 +132,14 @@ TEST(TruncateToInteger, TowardZeroAndSaturating) {
     std::int64_t want;
   };
   const Row rows[] = {
-      {99.99999, 99},    {-0.9, 0},          {2.5e9, 2500000000},   {-2.5e9, -2500000000},
-      {kNaN, 0},         {1e30, kInt64Max},  {-1e30, kInt64Min},    {9223372036854775808.0, kInt64Max},
+      {99.99999, 99},
+      {-0.9, 0},
+      {2.5e9, 2500000000},
+      {-2.5e9, -2500000000},
+      {kNaN, 0},
+      {1e30, kInt64Max},
+      {-1e30, kInt64Min},
+      {9223372036854775808.0, kInt64Max},
       {-9223372036854775808.0, kInt64Min},
   };
   for (const auto& r : rows) EXPECT_EQ(TruncateToInteger(r.value), r.want) << r.value;
@@ -146,11 +161,7 @@ TEST(ToText, IntegersBytesAndByteSets) {
     Text want;
   };
   const Row rows[] = {
-      {{0x61, 0x00, 0x62}, "a"},
-      {{0x61, 0x62}, "ab"},
-      {{0x00, 0x61}, ""},
-      {{}, ""},
-      {{0xD6, 0xD0}, "\xD6\xD0"},
+      {{0x61, 0x00, 0x62}, "a"}, {{0x61, 0x62}, "ab"}, {{0x00, 0x61}, ""}, {{}, ""}, {{0xD6, 0xD0}, "\xD6\xD0"},
   };
   for (const auto& r : rows) EXPECT_EQ(ToText(r.bytes), r.want);
 

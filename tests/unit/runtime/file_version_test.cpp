@@ -10,9 +10,8 @@ namespace {
 using testing::FakeVersionResources;
 using testing::ScopedVersionResources;
 
-const char* const kNames[] = {"FileVersion",      "FileDescription",  "InternalName", "CompanyName",
-                              "LegalCopyright",   "LegalTrademarks",  "OriginalFilename",
-                              "ProductName",      "ProductVersion",   "Comments"};
+const char* const kNames[] = {"FileVersion",     "FileDescription",  "InternalName", "CompanyName",    "LegalCopyright",
+                              "LegalTrademarks", "OriginalFilename", "ProductName",  "ProductVersion", "Comments"};
 
 // Every string of a file under one translation code, each value naming its key.
 FakeVersionResources::File FileWithAllStrings(const Text& code, std::vector<std::uint32_t> translations) {
@@ -73,9 +72,9 @@ TEST(ReadFileVersionInfo, NoResourceEmptiesEveryField) {
   ASSERT_EQ(ReadFileVersionInfo("a.exe", info), 1);
   EXPECT_EQ(info.languages, "Chinese");
   EXPECT_EQ(ReadFileVersionInfo("missing.exe", info), 0);
-  const Text* fields[] = {&info.fileVersion,      &info.fileDescription, &info.internalName, &info.companyName,
-                          &info.legalCopyright,   &info.legalTrademarks, &info.originalFilename,
-                          &info.productName,      &info.productVersion,  &info.languages,    &info.comments};
+  const Text* fields[] = {&info.fileVersion,    &info.fileDescription, &info.internalName,     &info.companyName,
+                          &info.legalCopyright, &info.legalTrademarks, &info.originalFilename, &info.productName,
+                          &info.productVersion, &info.languages,       &info.comments};
   for (const Text* field : fields) EXPECT_EQ(*field, "");
   EXPECT_EQ(fake.loads, (std::vector<Text>{"a.exe", "missing.exe"}));
 }
@@ -114,8 +113,11 @@ TEST(ReadFileVersionInfo, FieldsHoldAtMost255Bytes) {
 }
 
 TEST(TranslationCode, FourHexDigitsEachInLowerCase) {
-  const std::pair<std::uint32_t, Text> rows[] = {
-      {0x04b00804, "080404b0"}, {0x04E40409, "040904e4"}, {0, "00000000"}, {0xFFFFFFFF, "ffffffff"}, {0x00010002, "00020001"}};
+  const std::pair<std::uint32_t, Text> rows[] = {{0x04b00804, "080404b0"},
+                                                 {0x04E40409, "040904e4"},
+                                                 {0, "00000000"},
+                                                 {0xFFFFFFFF, "ffffffff"},
+                                                 {0x00010002, "00020001"}};
   for (const auto& [entry, code] : rows) EXPECT_EQ(TranslationCode(entry), code);
 }
 

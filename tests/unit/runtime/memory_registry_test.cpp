@@ -60,9 +60,18 @@ TEST(MemoryRegistry, ResultCodesOfThePlatform) {
       {"close of unknown handle", [&] { return reg.CloseKey(0x7777); }, 6},
       {"data without a size", [&] { return reg.QueryValueEx(openHandle, "v", &type, small, nullptr); }, 87},
       {"missing value", [&] { return reg.QueryValueEx(openHandle, "w", &type, nullptr, &size); }, 2},
-      {"buffer too small", [&] { size = 3; return reg.QueryValueEx(openHandle, "v", &type, small, &size); }, 234},
+      {"buffer too small",
+       [&] {
+         size = 3;
+         return reg.QueryValueEx(openHandle, "v", &type, small, &size);
+       },
+       234},
       {"value index past the end",
-       [&] { std::uint32_t n = 8; return reg.EnumValue(openHandle, 1, name, &n, &type, nullptr, nullptr); }, 259},
+       [&] {
+         std::uint32_t n = 8;
+         return reg.EnumValue(openHandle, 1, name, &n, &type, nullptr, nullptr);
+       },
+       259},
       {"subkey index past the end", [&] { return reg.EnumKey(openHandle, 0, name, 8); }, 259},
       {"key with subkeys", [&] { return reg.DeleteKey(kLocalMachine, "SYSTEM\\Parent"); }, 5},
       {"protected key", [&] { return reg.DeleteKey(kLocalMachine, "SYSTEM\\Locked"); }, 5},
@@ -132,7 +141,9 @@ TEST(MemoryRegistry, NamesFoldAsciiCaseOnlyAndSplitOnRealBackslashes) {
   MemoryRegistry reg;
   // B5 5C is a GBK character whose trail byte is a backslash; C7 41 and C7 61
   // are two characters whose trail bytes differ only in ASCII case.
-  const Text trailBackslash = "SOFTWARE\\A\xB5\x5C" "B";
+  const Text trailBackslash =
+      "SOFTWARE\\A\xB5\x5C"
+      "B";
   reg.SetText(kHklm, trailBackslash, "Name", "one", regtype::kSz, View::k64);
   reg.SetText(kHklm, "SOFTWARE\\K", "\xC7\x41", "upper trail", regtype::kSz, View::k64);
   reg.SetText(kHklm, "SOFTWARE\\K", "\xC7\x61", "lower trail", regtype::kSz, View::k64);
@@ -162,11 +173,13 @@ TEST(MemoryRegistry, CreateReportsDispositionAndRecordsAccessMasks) {
   RegKey key = 0, user = 0;
   std::uint32_t disposition = 0;
   ASSERT_EQ(reg.CreateKeyEx(kLocalMachine, "SOFTWARE\\New\\Deep", 0, regsam::kAllAccess | regsam::kWow64_64, &key,
-                            &disposition), 0);
+                            &disposition),
+            0);
   EXPECT_EQ(disposition, 1u);
   reg.CloseKey(key);
   ASSERT_EQ(reg.CreateKeyEx(kLocalMachine, "SOFTWARE\\New\\Deep", 0, regsam::kAllAccess | regsam::kWow64_64, &key,
-                            &disposition), 0);
+                            &disposition),
+            0);
   EXPECT_EQ(disposition, 2u);
   reg.CloseKey(key);
   EXPECT_TRUE(reg.HasKey(kHklm, "SOFTWARE\\New\\Deep", View::k64));
@@ -191,8 +204,7 @@ TEST(MemoryRegistry, CreateReportsDispositionAndRecordsAccessMasks) {
 TEST(MemoryRegistry, CurrentConfigIsTheHardwareProfileKey) {
   MemoryRegistry reg;
   reg.SetText(kHkeyCurrentConfig, "Software\\Fonts", "LogPixels", "96");
-  EXPECT_EQ(reg.TextValue(kHklm, "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts",
-                          "LogPixels"),
+  EXPECT_EQ(reg.TextValue(kHklm, "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts", "LogPixels"),
             "96");
 }
 

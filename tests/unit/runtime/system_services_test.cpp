@@ -16,18 +16,22 @@ TEST(RunProgram, WindowModesMapToShowCommands) {
     std::optional<std::int32_t> mode;
     std::int32_t show;
   };
-  const Row rows[] = {{std::nullopt, 1}, {1, 0}, {2, 1}, {3, 2}, {4, 3}, {5, 4}, {6, 6}, {0, 0}, {-5, 0}, {7, 6}, {100, 6}};
+  const Row rows[] = {{std::nullopt, 1}, {1, 0}, {2, 1},  {3, 2}, {4, 3}, {5, 4}, {6, 6}, {0, 0},
+                      {-5, 0},           {7, 6}, {100, 6}};
   for (const auto& r : rows) EXPECT_EQ(ShowCommandOfWindowMode(r.mode), r.show) << r.mode.value_or(-999);
 }
 
 TEST(StartRuntime, ADriveRootIsMadeCurrentAsTheRoot) {
-  const std::pair<const char*, const char*> rows[] = {
-      {"C:", "C:\\"}, {"C:\\Tools", "C:\\Tools"}, {"\\\\server\\share", "\\\\server\\share"}, {"/opt/tavrel", "/opt/tavrel"}};
+  const std::pair<const char*, const char*> rows[] = {{"C:", "C:\\"},
+                                                      {"C:\\Tools", "C:\\Tools"},
+                                                      {"\\\\server\\share", "\\\\server\\share"},
+                                                      {"/opt/tavrel", "/opt/tavrel"}};
   for (auto [run, current] : rows) EXPECT_EQ(StartDirectoryOf(run), current) << run;
 }
 
 TEST(ShowMessageBox, ButtonNumbersAndModality) {
-  const std::pair<std::int32_t, std::int32_t> ids[] = {{1, 0}, {2, 1}, {3, 2}, {4, 3}, {5, 4}, {6, 5}, {7, 6}, {0, -1}, {8, -1}};
+  const std::pair<std::int32_t, std::int32_t> ids[] = {{1, 0}, {2, 1}, {3, 2},  {4, 3}, {5, 4},
+                                                       {6, 5}, {7, 6}, {0, -1}, {8, -1}};
   for (auto [id, number] : ids) EXPECT_EQ(ButtonNumberOfId(id), number) << id;
 
   EXPECT_EQ(EffectiveMessageBoxFlags(0), 0x2000u);

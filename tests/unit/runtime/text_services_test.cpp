@@ -27,7 +27,10 @@ TEST(CharWidthAt, LeadByteTakesTheNextUnlessItIsTheEnd) {
     std::size_t width;
   };
   const Row rows[] = {
-      {"a\xD6\xD0", 0, 1}, {"a\xD6\xD0", 1, 2}, {"\xD6", 0, 1}, {"a\x80", 1, 1},
+      {"a\xD6\xD0", 0, 1},
+      {"a\xD6\xD0", 1, 2},
+      {"\xD6", 0, 1},
+      {"a\x80", 1, 1},
       {TextView("\xFF\x00z", 3), 0, 2},  // a zero inside the view is just a byte
       {"\x7F\x80", 0, 1},
   };
@@ -37,7 +40,8 @@ TEST(CharWidthAt, LeadByteTakesTheNextUnlessItIsTheEnd) {
 TEST(BasicText, LengthConcatDuplicateAndCompare) {
   EXPECT_EQ(TextLength(""), 0);
   EXPECT_EQ(TextLength(kZhong), 2);
-  EXPECT_EQ(ConcatText({"a", "", kZhong, "b"}), Text("a\xD6\xD0" "b"));
+  EXPECT_EQ(ConcatText({"a", "", kZhong, "b"}), Text("a\xD6\xD0"
+                                                     "b"));
   EXPECT_EQ(ConcatText({"", ""}), "");
   EXPECT_EQ(DuplicateText("x y"), "x y");
 
@@ -46,9 +50,9 @@ TEST(BasicText, LengthConcatDuplicateAndCompare) {
     std::int32_t sign;
   };
   const Row rows[] = {
-      {"", "", 0}, {"", "a", -1}, {"a", "", 1}, {"abc", "abd", -1}, {"abc", "ab", 1},
-      {"\x80", "\x7F", 1},  // unsigned order: high bytes sort last
-      {"B", "a", -1},       // byte order, not ignoring case
+      {"", "", 0},         {"", "a", -1},    {"a", "", 1},
+      {"abc", "abd", -1},  {"abc", "ab", 1}, {"\x80", "\x7F", 1},  // unsigned order: high bytes sort last
+      {"B", "a", -1},                                              // byte order, not ignoring case
       {kZhong, kZhong, 0},
   };
   for (const auto& r : rows) EXPECT_EQ(CompareText(r.a, r.b), r.sign) << r.a << " vs " << r.b;
@@ -95,8 +99,8 @@ TEST(CharCodes, SignedBytesAndOutOfRangePositions) {
     std::int32_t code;
   };
   const Row rows[] = {
-      {"\xE9z", nullopt, -23}, {"a", nullopt, 97},  {"ab", 2, 98}, {"ab", 3, 0},
-      {"ab", 0, 0},            {"ab", -1, 0},       {"", nullopt, 0}, {"\x7F\x80", 2, -128},
+      {"\xE9z", nullopt, -23}, {"a", nullopt, 97}, {"ab", 2, 98},         {"ab", 3, 0}, {"ab", 0, 0},
+      {"ab", -1, 0},           {"", nullopt, 0},   {"\x7F\x80", 2, -128},
   };
   for (const auto& r : rows) EXPECT_EQ(CharCode(r.text, r.position), r.code) << r.text;
 
@@ -122,7 +126,7 @@ TEST(FindText, PositionsStartsAndCase) {
       {"abc", "a", 9, nullopt, -1},
       {"abc", "c", 3, nullopt, 3},
       {"abc", "a", 4, nullopt, -1},
-      {"abc", "a", 0, nullopt, 1},   // a start below 1 counts as 1
+      {"abc", "a", 0, nullopt, 1},  // a start below 1 counts as 1
       {"abc", "a", -7, nullopt, 1},
       {"abc", "bcd", nullopt, nullopt, -1},  // sought runs past the end
       {"abc", "abc", nullopt, nullopt, 1},
@@ -163,12 +167,24 @@ TEST(FindText, NeverMatchesOnTheSecondByteOfACharacter) {
       {aInside, "a", 2, nullopt, -1},
       {aInside + "a", "a", 2, nullopt, 4},
       // A run of high bytes: \xB0\xB0 then \xB0a; position 4 is a trail byte.
-      {"\xB0\xB0\xB0" "a", "a", 1, nullopt, -1},
-      {"\xB0\xB0\xB0" "aa", "a", 4, nullopt, 5},
-      {"z\xB0\xB0\xB0" "a", "a", 2, nullopt, -1},
-      {"\xB0" "aa", "a", nullopt, nullopt, 3},
-      {"\xB0" "abab", "ab", nullopt, nullopt, 4},
-      {"\xB0" "abab", "AB", nullopt, 1, 4},
+      {"\xB0\xB0\xB0"
+       "a",
+       "a", 1, nullopt, -1},
+      {"\xB0\xB0\xB0"
+       "aa",
+       "a", 4, nullopt, 5},
+      {"z\xB0\xB0\xB0"
+       "a",
+       "a", 2, nullopt, -1},
+      {"\xB0"
+       "aa",
+       "a", nullopt, nullopt, 3},
+      {"\xB0"
+       "abab",
+       "ab", nullopt, nullopt, 4},
+      {"\xB0"
+       "abab",
+       "AB", nullopt, 1, 4},
       // The lone lead byte at the very end is still a place to match.
       {"a\xB0", "\xB0", nullopt, nullopt, 2},
   };
@@ -186,20 +202,14 @@ TEST(FindTextLast, EndPositionBoundsTheRegion) {
   };
   const Text trail = Text("\\") + kTrailBackslash;  // only position 1 is a backslash character
   const Row rows[] = {
-      {"a,b,c", ",", nullopt, nullopt, 4},
-      {"a,b,c", ",", 4, nullopt, 2},
+      {"a,b,c", ",", nullopt, nullopt, 4}, {"a,b,c", ",", 4, nullopt, 2},
       {"a,b,c", ",", 5, nullopt, 4},  // the first 4 bytes hold the comma at 4
-      {"a,b,c", ",", 99, nullopt, 4},
-      {"a,b,c", ",", 2, nullopt, -1},
-      {"a,b,c", ",", 1, nullopt, -1},
-      {"a,b,c", ",", 0, nullopt, -1},
+      {"a,b,c", ",", 99, nullopt, 4},      {"a,b,c", ",", 2, nullopt, -1},
+      {"a,b,c", ",", 1, nullopt, -1},      {"a,b,c", ",", 0, nullopt, -1},
       {"abab", "ab", 4, nullopt, 1},  // the match at 3 reaches past byte 3
-      {"abab", "ab", 5, nullopt, 3},
-      {"aAa", "A", nullopt, nullopt, 2},
-      {"aAa", "A", nullopt, 1, 3},
-      {trail, "\\", nullopt, nullopt, 1},
-      {"", ",", nullopt, nullopt, -1},
-      {"abc", "", nullopt, nullopt, 3},
+      {"abab", "ab", 5, nullopt, 3},       {"aAa", "A", nullopt, nullopt, 2},
+      {"aAa", "A", nullopt, 1, 3},         {trail, "\\", nullopt, nullopt, 1},
+      {"", ",", nullopt, nullopt, -1},     {"abc", "", nullopt, nullopt, 3},
       {"", "", nullopt, nullopt, -1},
   };
   for (const auto& r : rows)
@@ -217,7 +227,12 @@ TEST(CaseChanges, OnlyAsciiLettersOfOneByteCharacters) {
       {kTrailLowerA, kTrailLowerA, kTrailLowerA},
       {kTrailUpperA, kTrailUpperA, kTrailUpperA},
       {Text("a") + kTrailUpperA + "B", Text("A") + kTrailUpperA + "B", Text("a") + kTrailUpperA + "b"},
-      {"\xC4" "a", "\xC4" "a", "\xC4" "a"},
+      {"\xC4"
+       "a",
+       "\xC4"
+       "a",
+       "\xC4"
+       "a"},
       {"x\xC4", "X\xC4", "x\xC4"},  // lone lead byte at the end
       {"", "", ""},
   };
@@ -245,7 +260,7 @@ TEST(TrimSpaces, AsciiAndFullWidthSpacesOnly) {
       {"\xD6 ", "\xD6 "},
       {"x\xB0\xA1\xA1", "x\xB0\xA1\xA1"},
       {"x\xB0\xA1\xA1\xA1", "x\xB0\xA1"},  // here the last two bytes are a space
-      {"x \xA1", "x \xA1"},  // half a full-width space is no space
+      {"x \xA1", "x \xA1"},                // half a full-width space is no space
   };
   for (const auto& r : rows) EXPECT_EQ(TrimSpaces(r.in), r.want) << r.in;
 }

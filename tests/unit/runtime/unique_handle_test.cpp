@@ -28,10 +28,31 @@ TEST(UniqueHandle, ClosesWhatItOwnsExactlyOnce) {
     std::vector<int> closed;
   };
   const Row rows[] = {
-      {"default holds nothing", [] { Owner o; EXPECT_FALSE(o); }, {}},
-      {"scope end closes", [] { Owner o(3); EXPECT_TRUE(o); }, {3}},
-      {"release gives up", [] { Owner o(3); EXPECT_EQ(o.Release(), 3); }, {}},
-      {"reset closes the old", [] { Owner o(3); o.Reset(4); EXPECT_EQ(o.Get(), 4); }, {3, 4}},
+      {"default holds nothing",
+       [] {
+         Owner o;
+         EXPECT_FALSE(o);
+       },
+       {}},
+      {"scope end closes",
+       [] {
+         Owner o(3);
+         EXPECT_TRUE(o);
+       },
+       {3}},
+      {"release gives up",
+       [] {
+         Owner o(3);
+         EXPECT_EQ(o.Release(), 3);
+       },
+       {}},
+      {"reset closes the old",
+       [] {
+         Owner o(3);
+         o.Reset(4);
+         EXPECT_EQ(o.Get(), 4);
+       },
+       {3, 4}},
       {"move assignment closes the target's",
        [] {
          Owner a(1), b(2);
@@ -40,7 +61,12 @@ TEST(UniqueHandle, ClosesWhatItOwnsExactlyOnce) {
          EXPECT_EQ(b.Get(), 1);
        },
        {2, 1}},
-      {"a second invalid value is not closed", [] { UniqueHandle<TwoInvalidTraits> o(0); EXPECT_FALSE(o); }, {}},
+      {"a second invalid value is not closed",
+       [] {
+         UniqueHandle<TwoInvalidTraits> o(0);
+         EXPECT_FALSE(o);
+       },
+       {}},
   };
   for (const Row& row : rows) {
     g_closed.clear();
@@ -55,7 +81,10 @@ TEST(UniqueRegKey, ClosesThroughTheRegistryInUse) {
   RegKey key = 0;
   ASSERT_EQ(g_registrySeam.Current().OpenKeyEx(RootKey(kHkeyLocalMachine), "SOFTWARE\\K", 0, regsam::kRead, &key),
             regerr::kSuccess);
-  { const UniqueRegKey owner(key); EXPECT_EQ(scope.registry.OpenHandleCount(), 1u); }
+  {
+    const UniqueRegKey owner(key);
+    EXPECT_EQ(scope.registry.OpenHandleCount(), 1u);
+  }
   EXPECT_EQ(scope.registry.OpenHandleCount(), 0u);
 }
 

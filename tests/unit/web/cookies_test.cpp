@@ -10,20 +10,20 @@ TEST(MergeCookies, NewFirstThenUnreplacedOld) {
     Text oldCookies, newCookies, merged, newAfter;
   };
   const Row rows[] = {
-      {"a=1; b=2;", "b=3; c=4", "b=3; c=4; a=1", "b=3; c=4"},     // replacement
+      {"a=1; b=2;", "b=3; c=4", "b=3; c=4; a=1", "b=3; c=4"},  // replacement
       {"a=1; b=2", "b=3", "b=3; a=1", "b=3"},
-      {"sid=1", "sid=deleted", "", "sid=deleted"},                 // deleted with its old value
+      {"sid=1", "sid=deleted", "", "sid=deleted"},  // deleted with its old value
       {"a=1; sid=1", "sid=deleted; b=2", "b=2; a=1", "sid=deleted; b=2"},
-      {"sid=1", "sid=Deleted", "sid=Deleted", "sid=Deleted"},      // exact letter case only
-      {"", "x=1; x=1; x=2", "x=1; x=2", "x=1; x=1; x=2"},           // repeated items
-      {"a=1; a=2; b=1", "", "a=1; b=1", ""},                       // first of an old name wins
-      {"a=1;b=2", "", "a=1;b=2", ""},                              // no space: one item named "a"
+      {"sid=1", "sid=Deleted", "sid=Deleted", "sid=Deleted"},  // exact letter case only
+      {"", "x=1; x=1; x=2", "x=1; x=2", "x=1; x=1; x=2"},      // repeated items
+      {"a=1; a=2; b=1", "", "a=1; b=1", ""},                   // first of an old name wins
+      {"a=1;b=2", "", "a=1;b=2", ""},                          // no space: one item named "a"
       {"a=1;b=2", "a=9", "a=9", "a=9"},
-      {"  a=1 ;", "  b=2; ", "b=2; a=1 ", "b=2; "},                // ends trimmed, ";" completed
+      {"  a=1 ;", "  b=2; ", "b=2; a=1 ", "b=2; "},  // ends trimmed, ";" completed
       {"", "", "", ""},
-      {"flag; a=1", "flag", "flag; a=1", "flag"},                  // items without "="
-      {" tok = 1", "tok=2", "tok=2", "tok=2"},                     // names compared trimmed
-      {"A=1", "a=2", "a=2; A=1", "a=2"},                           // names are case-sensitive
+      {"flag; a=1", "flag", "flag; a=1", "flag"},  // items without "="
+      {" tok = 1", "tok=2", "tok=2", "tok=2"},     // names compared trimmed
+      {"A=1", "a=2", "a=2; A=1", "a=2"},           // names are case-sensitive
       {"x=\xD6\xD0; y=1", "y=2", "y=2; x=\xD6\xD0", "y=2"},
   };
   for (const auto& r : rows) {

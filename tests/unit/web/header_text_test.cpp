@@ -12,10 +12,10 @@ TEST(CapitalizeFirst, OnlyAnAsciiInitialChanges) {
       {"abc-def", "Abc-def"},
       {"Zeta", "Zeta"},
       {"1st", "1st"},
-      {"\xE4\xB8", "\xE4\xB8"},          // a two-byte character stays as it is
-      {"\xA3\xE1x", "\xA3\xE1x"},        // full-width 'a' is not an ASCII letter
-      {"{x", "{x"},                      // the byte after 'z' is untouched
-      {"`x", "`x"},                      // and so is the one before 'a'
+      {"\xE4\xB8", "\xE4\xB8"},    // a two-byte character stays as it is
+      {"\xA3\xE1x", "\xA3\xE1x"},  // full-width 'a' is not an ASCII letter
+      {"{x", "{x"},                // the byte after 'z' is untouched
+      {"`x", "`x"},                // and so is the one before 'a'
   };
   for (const auto& [in, out] : rows) EXPECT_EQ(CapitalizeFirst(in), out) << in;
 }
@@ -29,12 +29,12 @@ TEST(NormalizeHeaderNames, NamesCapitalisedValuesKept) {
       {"CONTENT-TYPE: x", "CONTENT-TYPE: x"},
       {"accept: text/html-x; q=a-b", "Accept: text/html-x; q=a-b"},  // the value's dashes are not names
       {"\r\n\r\nx-a: 1\r\n\r\nnoline\r\nb: 2\r\n", "X-A: 1\r\nB: 2"},
-      {"x-: 1", "X-: 1"},       // the empty piece after the dash survives
+      {"x-: 1", "X-: 1"},  // the empty piece after the dash survives
       {"-a: 1", "-A: 1"},
       {"a--b: 1", "A--B: 1"},
       {": v", ": v"},
       {"user-agent:Foo: bar", "User-Agent:Foo: bar"},  // only up to the first colon
-      {"x-\xD6\xD0-y: 1", "X-\xD6\xD0-Y: 1"},         // GBK piece left alone
+      {"x-\xD6\xD0-y: 1", "X-\xD6\xD0-Y: 1"},          // GBK piece left alone
       {"a: 1\nb: 2", "A: 1\nb: 2"},                    // a bare LF is no line break
   };
   for (const auto& [in, out] : rows) EXPECT_EQ(NormalizeHeaderNames(in), out) << in;
@@ -50,10 +50,10 @@ TEST(TextBetween, MarkersAndQuoteMarker) {
       {"abc", "a", "b", ""},
       {"abc", "z", "c", ""},
       {"abcabd", "a", "d", "bcab"},
-      {"a1xa2b", "a", "b", "1xa2"},             // only the first start marker counts
-      {"a1 xb", "x", "x", ""},                  // the end is searched after the start marker
+      {"a1xa2b", "a", "b", "1xa2"},  // only the first start marker counts
+      {"a1 xb", "x", "x", ""},       // the end is searched after the start marker
       {"Set-Cookie: sid=abc; Path=/", "Set-Cookie:", ";", " sid=abc"},
-      {"#引号x#引号", "#", "#", "引号x"},        // the marker in the text itself is not replaced
+      {"#引号x#引号", "#", "#", "引号x"},  // the marker in the text itself is not replaced
       {"q\"\"", "#引号", "#引号", ""},
       {"x=\xD6\xD0;", "=", ";", "\xD6\xD0"},
       {"", "a", "b", ""},

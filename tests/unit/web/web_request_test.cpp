@@ -68,10 +68,10 @@ TEST(WebRequest, OnlyAnHttpsUrlMakesTheUpdateCheckRequest) {
 
   EXPECT_EQ(fake.queryLevels, std::vector<std::uint32_t>{22});
   EXPECT_EQ(fake.queryLengths, std::vector<std::uint32_t>{5000});
-  EXPECT_EQ(fake.closed, (std::vector<InternetHandle>{FakeWinInet::kRequest, FakeWinInet::kConnection,
-                                                       FakeWinInet::kInternet}));
+  EXPECT_EQ(fake.closed,
+            (std::vector<InternetHandle>{FakeWinInet::kRequest, FakeWinInet::kConnection, FakeWinInet::kInternet}));
   EXPECT_EQ(fake.sequence, (std::vector<std::string>{"Open", "Connect", "OpenRequest", "SetOption", "Send", "Read",
-                                                      "Read", "QueryInfo", "Close", "Close", "Close"}));
+                                                     "Read", "QueryInfo", "Close", "Close", "Close"}));
 }
 
 TEST(WebRequest, RequestFlagsForEachArgumentCombination) {
@@ -109,8 +109,8 @@ TEST(WebRequest, RequestFlagsForEachArgumentCombination) {
 
 TEST(WebRequest, MethodTableAndItsBounds) {
   const std::pair<std::int32_t, Text> rows[] = {
-      {0, "GET"},   {1, "POST"},  {2, "HEAD"},  {3, "PUT"},     {4, "OPTIONS"}, {5, "DELETE"},
-      {6, "TRACE"}, {7, "CONNECT"}, {8, "GET"}, {9, "GET"},      {-1, "GET"},    {INT_MIN, "GET"},
+      {0, "GET"},   {1, "POST"},    {2, "HEAD"}, {3, "PUT"}, {4, "OPTIONS"}, {5, "DELETE"},
+      {6, "TRACE"}, {7, "CONNECT"}, {8, "GET"},  {9, "GET"}, {-1, "GET"},    {INT_MIN, "GET"},
   };
   for (const auto& [method, verb] : rows) {
     FakeWinInet fake;
@@ -138,15 +138,23 @@ TEST(WebRequest, HeaderTextByteExact) {
       {"defaults", {}, std::nullopt, defaults},
       {"post adds a content type", {.method = 1}, std::nullopt, defaults + form},
       {"put has no default content type", {.method = 3}, std::nullopt, defaults},
-      {"given content type kept", {.method = 1, .headers = "content-type: text/plain"}, std::nullopt,
+      {"given content type kept",
+       {.method = 1, .headers = "content-type: text/plain"},
+       std::nullopt,
        "Content-Type: text/plain\r\n" + defaults},
-      {"substring test", {.headers = "X-Accept: 1"}, std::nullopt,
+      {"substring test",
+       {.headers = "X-Accept: 1"},
+       std::nullopt,
        "X-Accept: 1\r\nReferer: http://srv/a?b=1\r\nAccept-Language: zh-cn"},
-      {"referer in any case", {.headers = "referer: r", .normalizeHeaders = false}, std::nullopt,
+      {"referer in any case",
+       {.headers = "referer: r", .normalizeHeaders = false},
+       std::nullopt,
        "referer: r\r\nAccept: */*\r\nAccept-Language: zh-cn"},
       {"lines without colon dropped", {.headers = "garbage\r\nx-y: 1\r\n"}, std::nullopt, "X-Y: 1\r\n" + defaults},
       {"normalised, stray line dropped", {.headers = "x-y: 1\r\nz"}, std::nullopt, "X-Y: 1\r\n" + defaults},
-      {"normalisation off keeps text", {.headers = "x-y: 1\r\nz", .normalizeHeaders = false}, std::nullopt,
+      {"normalisation off keeps text",
+       {.headers = "x-y: 1\r\nz", .normalizeHeaders = false},
+       std::nullopt,
        "x-y: 1\r\nz\r\n" + defaults},
       {"no defaults, nothing else", {.addDefaultHeaders = false}, std::nullopt, std::nullopt},
       {"no defaults, cookie only", {.addDefaultHeaders = false}, "a=1", "\r\nCookie: a=1"},
@@ -154,8 +162,10 @@ TEST(WebRequest, HeaderTextByteExact) {
       {"cookie name in lower case", {}, "cookie: a=1", defaults + "\r\nCookie: cookie: a=1"},
       {"empty cookies add no line", {}, "", defaults},
       {"user agent line stays", {.headers = "user-agent: Foo"}, std::nullopt, "User-Agent: Foo\r\n" + defaults},
-      {"all defaults present", {.method = 1, .headers = "Accept: a\r\nReferer: r\r\nAccept-Language: en\r\nContent-Type: t"},
-       std::nullopt, "Accept: a\r\nReferer: r\r\nAccept-Language: en\r\nContent-Type: t"},
+      {"all defaults present",
+       {.method = 1, .headers = "Accept: a\r\nReferer: r\r\nAccept-Language: en\r\nContent-Type: t"},
+       std::nullopt,
+       "Accept: a\r\nReferer: r\r\nAccept-Language: en\r\nContent-Type: t"},
   };
   for (const auto& row : rows) {
     FakeWinInet fake;
@@ -179,11 +189,11 @@ TEST(WebRequest, UserAgentFoundThreeWays) {
   const Row rows[] = {
       {"", true, kDefaultAgent},
       {"Accept: x", true, kDefaultAgent},
-      {"user-agent: Foo", true, "Foo"},                                        // cut out between name and line end
+      {"user-agent: Foo", true, "Foo"},  // cut out between name and line end
       {"Accept: a\r\nUser-Agent:  Bar \r\nX-B: c", true, "Bar"},
-      {"user-agent: Foo", false, "Foo"},                                       // value after the first colon
+      {"user-agent: Foo", false, "Foo"},  // value after the first colon
       {"Accept: x\r\nUSER-AGENT: Foo", false, "x\r\nUSER-AGENT: Foo"},
-      {"User-Agent:   ", true, std::nullopt},                                  // blank: passed as none
+      {"User-Agent:   ", true, std::nullopt},  // blank: passed as none
       {"User-Agent: \xD6\xD0\xCE\xC4", true, "\xD6\xD0\xCE\xC4"},
   };
   for (const auto& row : rows) {
@@ -234,8 +244,8 @@ TEST(WebRequest, HostPortAndPathFromTheUrl) {
   }
   // A port that 16 bits cannot hold, or none at all, is no address: nothing
   // is opened.
-  for (const Text url : {"http://srv:65616/x", "http://srv:65536/", "http://srv:-1/", "http://srv:0/",
-                         "http://srv:abc/"}) {
+  for (const Text url :
+       {"http://srv:65616/x", "http://srv:65536/", "http://srv:-1/", "http://srv:0/", "http://srv:abc/"}) {
     FakeWinInet fake;
     ScopedWinInet scope(fake);
     Text headers = "untouched";

@@ -58,8 +58,8 @@ class InstallerFolder {
       : path_(testing::TempPath("trust folder " + std::to_string(++count_))) {
     ::CreateDirectoryA(path_.c_str(), nullptr);
     for (const std::string& name : names)
-      copied_ = ::CopyFileA((TrustDir() + "\\installers\\" + name + ".exe").c_str(), File(name).c_str(), FALSE) &&
-                copied_;
+      copied_ =
+          ::CopyFileA((TrustDir() + "\\installers\\" + name + ".exe").c_str(), File(name).c_str(), FALSE) && copied_;
   }
   ~InstallerFolder() {
     WIN32_FIND_DATAA found;
@@ -426,8 +426,8 @@ TEST_F(StartVerifiedInstallerTest, LeavesAFileAloneWhileItIsStillBeingWritten) {
     InstallerFolder folder({"unsigned"});
     ASSERT_TRUE(folder.Copied());
     std::string path = folder.File("unsigned");
-    win32::UniqueFile writer(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                           OPEN_EXISTING, 0, nullptr));
+    win32::UniqueFile writer(
+        ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(writer);
     win32::UniqueKernelHandle mapping;
     win32::UniqueMappedView view;

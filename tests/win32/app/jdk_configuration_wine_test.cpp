@@ -63,13 +63,15 @@ class RecordingMessages final : public MessageHost {
 // an administrator.
 class SystemSetDenied final : public RegistryApi {
  public:
-  std::int32_t OpenCurrentUser(std::uint32_t sam, RegKey* result) override { return real_.OpenCurrentUser(sam, result); }
+  std::int32_t OpenCurrentUser(std::uint32_t sam, RegKey* result) override {
+    return real_.OpenCurrentUser(sam, result);
+  }
   std::int32_t OpenKeyEx(RegKey parent, const char* subKey, std::uint32_t options, std::uint32_t sam,
                          RegKey* result) override {
     return Denied(parent, subKey, sam) ? ERROR_ACCESS_DENIED : real_.OpenKeyEx(parent, subKey, options, sam, result);
   }
-  std::int32_t CreateKeyEx(RegKey parent, const char* subKey, std::uint32_t options, std::uint32_t sam,
-                           RegKey* result, std::uint32_t* disposition) override {
+  std::int32_t CreateKeyEx(RegKey parent, const char* subKey, std::uint32_t options, std::uint32_t sam, RegKey* result,
+                           std::uint32_t* disposition) override {
     return Denied(parent, subKey, sam) ? ERROR_ACCESS_DENIED
                                        : real_.CreateKeyEx(parent, subKey, options, sam, result, disposition);
   }
@@ -138,8 +140,7 @@ class ConfigureWineTest : public ::testing::Test {
   // queue, it would end the next message box at once.
   static void DrainQuit() {
     MSG msg;
-    while (::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
+    while (::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {}
   }
   static void RemoveJdks() {
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
@@ -227,8 +228,8 @@ TEST_F(ConfigureWineTest, Release11AndALongPathThatSurvives) {
 }
 
 TEST_F(ConfigureWineTest, AMissingJavaHomeWritesNothingAndSaysSo) {
-  testing::WriteRawText(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Development Kit", "CurrentVersion", "1.8",
-                        REG_SZ, KEY_WOW64_64KEY);
+  testing::WriteRawText(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Development Kit", "CurrentVersion", "1.8", REG_SZ,
+                        KEY_WOW64_64KEY);
   testing::DeleteRawValue(HKEY_LOCAL_MACHINE, kSystemKey, "JAVA_HOME");
   DetectInstalledJdk();
   ASSERT_EQ(Label(), L"1.8");
@@ -281,8 +282,8 @@ class SettingsListener {
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = L"TavrelSettingsListener";
     ::RegisterClassW(&wc);
-    hwnd_ = ::CreateWindowW(wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance,
-                            nullptr);
+    hwnd_ =
+        ::CreateWindowW(wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
     ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ready_ = true;
     MSG msg;
@@ -318,8 +319,8 @@ TEST_F(ConfigureWineTest, OneAnnouncementThatNoBusyWindowHolds) {
 TEST_F(ConfigureWineTest, AnotherDistributionsJdkIsShownAndConfigured) {
   for (auto [version, home] : {std::pair{"17.0.9.9", "C:\\older\\"}, std::pair{"17.0.10.7", "C:\\newer\\"}})
     ASSERT_TRUE(testing::WriteRawText(HKEY_LOCAL_MACHINE,
-                                      std::string(kAdoptiumKey) + "\\JDK\\" + version + "\\hotspot\\MSI", "Path",
-                                      home, REG_SZ, KEY_WOW64_64KEY));
+                                      std::string(kAdoptiumKey) + "\\JDK\\" + version + "\\hotspot\\MSI", "Path", home,
+                                      REG_SZ, KEY_WOW64_64KEY));
   DetectInstalledJdk();
   ASSERT_EQ(Label(), L"17.0.10.7");
   EXPECT_EQ(Button(), L"一键配置");
@@ -374,8 +375,8 @@ TEST_F(ConfigureWineTest, AStandardUserIsAskedAndConfiguresHisOwnSet) {
 }
 
 TEST_F(ConfigureWineTest, AJdkOnlyInThe32BitViewIsNotFoundOn64BitWindows) {
-  testing::WriteRawText(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Development Kit", "CurrentVersion", "1.8",
-                        REG_SZ, KEY_WOW64_32KEY);
+  testing::WriteRawText(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Development Kit", "CurrentVersion", "1.8", REG_SZ,
+                        KEY_WOW64_32KEY);
   DetectInstalledJdk();
   EXPECT_EQ(Label(), testing::NativeSystemIs64Bit() ? L"Java未安装" : L"1.8");
 }

@@ -107,8 +107,10 @@ TEST_F(MainWindowTest, StatusBarPartsProgressBarAndReleaseBox) {
   for (int i = 0; i < 4; ++i) {
     wchar_t buffer[256] = {};
     ::SendMessageW(status, SB_GETTEXTW, i, reinterpret_cast<LPARAM>(buffer));
-    if (texts[i]) EXPECT_STREQ(buffer, texts[i]);
-    else EXPECT_EQ(tavrel::win32::GbkFromWide(buffer), SiteHost());
+    if (texts[i])
+      EXPECT_STREQ(buffer, texts[i]);
+    else
+      EXPECT_EQ(tavrel::win32::GbkFromWide(buffer), SiteHost());
   }
 
   HWND progress = Child(ctl::kProgressBar);
@@ -210,8 +212,11 @@ TEST_F(MainWindowTest, ThePercentageIsVisibleOverTheMovingBar) {
     bool overFilledPart;
     bool textExpected;
   };
-  const Row rows[] = {{42, "42%", false, true}, {70, "70%", true, true}, {70, "", true, false},
-                      {99, "99%", true, true}, {42, "", false, false}};
+  const Row rows[] = {{42, "42%", false, true},
+                      {70, "70%", true, true},
+                      {70, "", true, false},
+                      {99, "99%", true, true},
+                      {42, "", false, false}};
   for (const Row& r : rows) {
     SCOPED_TRACE(r.caption);
     SetControlProperty(kMainWindow, ctl::kProgressBar, prop::kProgressPosition, r.percent);
@@ -229,8 +234,8 @@ TEST_F(MainWindowTest, ThePercentageIsVisibleOverTheMovingBar) {
       for (int x = middle - 30; x < middle + 30; ++x)
         // Nearer the text colour than the bar's own (the glyphs' edges are
         // blended).
-        if ((x < fillEdge) == r.overFilledPart && Distance(image.At(x, y), text) * 2 <
-                                                       Distance(image.At(x, y), AsColor(background)))
+        if ((x < fillEdge) == r.overFilledPart &&
+            Distance(image.At(x, y), text) * 2 < Distance(image.At(x, y), AsColor(background)))
           ++textPixels;
     if (r.textExpected)
       EXPECT_GE(textPixels, 15);

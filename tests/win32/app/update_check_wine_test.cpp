@@ -10,9 +10,8 @@ namespace {
 
 TEST(UpdateCheckOverHttps, AnswersOfTheService) {
   const std::pair<std::string, bool> rows[] = {
-      {"1", true},      {"1.0", true},  {"1.00000001", true}, {"\xA3\xB1", true},  // full-width one
-      {"1abc", true},   {"0", false},   {"2", false},         {"true", false},
-      {"v1", false},    {"", false},
+      {"1", true},    {"1.0", true}, {"1.00000001", true}, {"\xA3\xB1", true},  // full-width one
+      {"1abc", true}, {"0", false},  {"2", false},         {"true", false},    {"v1", false}, {"", false},
   };
   testing::LoopbackServer service(true);
   ASSERT_TRUE(service.Running());

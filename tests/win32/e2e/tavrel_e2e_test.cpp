@@ -185,8 +185,7 @@ TEST(EndToEnd, InstallDownloadsTheInstallerAndStartsOnlyAGenuineOneOnce) {
   testing::TrustedRoot trusted(testing::ReadCertificate(TrustFile("root.cer")));
   ASSERT_TRUE(trusted.Trusted()) << "the build makes the test PKI in " << TrustFile("");
   // A 32-bit system fetches the i586 installer and stores it under the x64 name.
-  const std::string served =
-      testing::WindowsIs64Bit() ? "/jdk-8u271-windows-x64.exe" : "/jdk-8u271-windows-i586.exe";
+  const std::string served = testing::WindowsIs64Bit() ? "/jdk-8u271-windows-x64.exe" : "/jdk-8u271-windows-i586.exe";
 
   struct Row {
     const char* installer;
@@ -247,13 +246,12 @@ TEST(EndToEnd, InstallDownloadsTheInstallerAndStartsOnlyAGenuineOneOnce) {
 // Installs that cannot complete: each says so in a box, and no installer
 // is ever started.
 TEST(EndToEnd, InstallThatCannotCompleteSaysSoAndStartsNothing) {
-  const std::string served =
-      testing::WindowsIs64Bit() ? "/jdk-8u271-windows-x64.exe" : "/jdk-8u271-windows-i586.exe";
+  const std::string served = testing::WindowsIs64Bit() ? "/jdk-8u271-windows-x64.exe" : "/jdk-8u271-windows-i586.exe";
   const std::string content = testing::TestContent(300000);
   struct Row {
     const char* name;
-    bool fileThere;  // a file of that name already in the download folder
-    int status;      // the server's answer
+    bool fileThere;                                            // a file of that name already in the download folder
+    int status;                                                // the server's answer
     std::vector<std::pair<std::wstring, std::wstring>> boxes;  // title, text
   };
   const Row rows[] = {
@@ -323,8 +321,7 @@ TEST(EndToEnd, InstallFromAFolderNamedInChineseFailsThenCompletes) {
   testing::TrustedRoot trusted(testing::ReadCertificate(TrustFile("root.cer")));
   ASSERT_TRUE(trusted.Trusted()) << "the build makes the test PKI in " << TrustFile("");
   ASSERT_EQ(::GetACP(), 936u) << "the prefix was not made under the Chinese locale";
-  const std::string served =
-      testing::WindowsIs64Bit() ? "/jdk-8u271-windows-x64.exe" : "/jdk-8u271-windows-i586.exe";
+  const std::string served = testing::WindowsIs64Bit() ? "/jdk-8u271-windows-x64.exe" : "/jdk-8u271-windows-i586.exe";
   const auto installer = testing::ReadWholeFile(TrustFile("installers/good.exe"));
   ASSERT_TRUE(installer && !installer->empty()) << "the stand-in installer was not made";
 
@@ -387,7 +384,7 @@ TEST(EndToEnd, ConfigureWritesTheSystemEnvironmentOnce) {
     const char* key;      // the first JDK key that opens
     const char* release;  // its CurrentVersion, shown in the label
     const char* home;
-    bool longPath;        // the prefix's own system path otherwise
+    bool longPath;  // the prefix's own system path otherwise
   };
   const Row rows[] = {
       {kJdk8Key, "1.8", "C:\\Program Files\\Java\\jdk1.8.0_271", false},

@@ -42,8 +42,7 @@ TEST_F(RegistryAccessWineTest, RoundTripsInBothViews) {
   // On 64-bit Windows the views are two keys; on 32-bit Windows one.
   EXPECT_EQ(testing::ReadRawText(HKEY_LOCAL_MACHINE, kKey, "where", KEY_WOW64_64KEY), wow ? "64" : "32");
   EXPECT_EQ(testing::ReadRawText(HKEY_LOCAL_MACHINE, kKey, "where", KEY_WOW64_32KEY), "32");
-  EXPECT_EQ(testing::KeyExistsRaw(HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\TavrelAccessTest", KEY_WOW64_64KEY),
-            wow);
+  EXPECT_EQ(testing::KeyExistsRaw(HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\TavrelAccessTest", KEY_WOW64_64KEY), wow);
 
   for (bool use64 : {true, false}) {
     RegistryAccess access;
@@ -74,8 +73,7 @@ TEST_F(RegistryAccessWineTest, EveryKindOfValueThroughThePlatform) {
   EXPECT_EQ(testing::ReadRaw(HKEY_LOCAL_MACHINE, kKey, "binary", view), (RawValue{REG_BINARY, {1, 0, 2}}));
   EXPECT_EQ(testing::ReadRaw(HKEY_LOCAL_MACHINE, kKey, "dword", view), (RawValue{REG_DWORD, {4, 3, 2, 1}}));
   EXPECT_EQ(testing::ReadRaw(HKEY_LOCAL_MACHINE, kKey, "big", view), (RawValue{REG_DWORD_BIG_ENDIAN, {1, 2, 3, 4}}));
-  EXPECT_EQ(testing::ReadRaw(HKEY_LOCAL_MACHINE, kKey, "qword", view),
-            (RawValue{REG_QWORD, {8, 7, 6, 5, 4, 3, 2, 1}}));
+  EXPECT_EQ(testing::ReadRaw(HKEY_LOCAL_MACHINE, kKey, "qword", view), (RawValue{REG_QWORD, {8, 7, 6, 5, 4, 3, 2, 1}}));
   EXPECT_EQ(testing::ReadRaw(HKEY_LOCAL_MACHINE, kKey, "hex", view),
             (RawValue{REG_QWORD, {0xC3, 0xB2, 0xA1, 0, 0, 0, 0, 0}}));
 
@@ -84,7 +82,8 @@ TEST_F(RegistryAccessWineTest, EveryKindOfValueThroughThePlatform) {
   EXPECT_EQ(record.data, longBytes) << "the terminating zero is the byte dropped";
   // Other types keep every byte.
   for (const auto& [name, bytes] : {std::pair<const char*, ByteSet>{"binary", {1, 0, 2}},
-                                    {"dword", {4, 3, 2, 1}}, {"qword", {8, 7, 6, 5, 4, 3, 2, 1}}}) {
+                                    {"dword", {4, 3, 2, 1}},
+                                    {"qword", {8, 7, 6, 5, 4, 3, 2, 1}}}) {
     EXPECT_EQ(access.ReadValue(kHkeyLocalMachine, kKey, name, record), 0) << name;
     EXPECT_EQ(record.data, bytes) << name;
   }

@@ -72,8 +72,8 @@ std::vector<Step> RunScenario(RegistryApi& api) {
   note("enum value 2", api.EnumValue(b, 2, name, &nameSize, &type, nullptr, &dataSize));
 
   note("delete key with subkeys", api.DeleteKey(sandbox, "A"));
-  note("open read-only", api.OpenKeyEx(hklm, "SOFTWARE\\TavrelConformance\\A\\B", 0, regsam::kRead | regsam::kWow64_64,
-                                       &readOnly));
+  note("open read-only",
+       api.OpenKeyEx(hklm, "SOFTWARE\\TavrelConformance\\A\\B", 0, regsam::kRead | regsam::kWow64_64, &readOnly));
   note("set through a read handle", api.SetValueEx(readOnly, "x", regtype::kSz, hello, sizeof hello));
   note("delete value through a read handle", api.DeleteValue(readOnly, "s"));
   note("delete value", api.DeleteValue(b, "s"));

@@ -111,7 +111,8 @@ TEST_P(FatalChild, ShowsTheErrorBoxAndEndsWithMinusOne) {
 
 INSTANTIATE_TEST_SUITE_P(
     Runtime, FatalChild,
-    ::testing::Values(FatalCase{"missing-export", L"无法找到指定DLL库文件“kernel32.dll”中的输出命令“TavrelNoSuchExport”"},
+    ::testing::Values(FatalCase{"missing-export",
+                                L"无法找到指定DLL库文件“kernel32.dll”中的输出命令“TavrelNoSuchExport”"},
                       FatalCase{"stack-fault", L"调用DLL命令后发现堆栈错误"}),
     [](const auto& info) { return std::string(info.param.mode) == "stack-fault" ? "StackFault" : "MissingExport"; });
 

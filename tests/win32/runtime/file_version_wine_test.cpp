@@ -40,11 +40,11 @@ std::string MadeFile(const std::string& name, const VersionResourceLayout* layou
 }
 
 std::vector<std::pair<std::string, std::string>> AllStrings(const std::string& tag) {
-  return {{"FileVersion", "9.8.7.6-" + tag}, {"FileDescription", "desc-" + tag},
-          {"InternalName", "internal-" + tag}, {"CompanyName", "company-" + tag},
-          {"LegalCopyright", "copyright-" + tag}, {"LegalTrademarks", "marks-" + tag},
+  return {{"FileVersion", "9.8.7.6-" + tag},       {"FileDescription", "desc-" + tag},
+          {"InternalName", "internal-" + tag},     {"CompanyName", "company-" + tag},
+          {"LegalCopyright", "copyright-" + tag},  {"LegalTrademarks", "marks-" + tag},
           {"OriginalFilename", "original-" + tag}, {"ProductName", "product-" + tag},
-          {"ProductVersion", "pv-" + tag}, {"Comments", "comments-" + tag}};
+          {"ProductVersion", "pv-" + tag},         {"Comments", "comments-" + tag}};
 }
 
 Text LanguageName(DWORD language) {
@@ -69,19 +69,23 @@ TEST(ReadFileVersionInfoOnWindows, TranslationTableChoosesTheStringTable) {
   struct Row {
     const char* what;
     VersionResourceLayout layout;
-    std::string tag;        // whose strings are read
+    std::string tag;  // whose strings are read
     Text languages;
   };
   const Row rows[] = {
       {"no translation table, read under 040904E4",
-       {{{"040904E4", AllStrings("us")}, {"080404b0", AllStrings("cn")}}, false, {}}, "us", ""},
-      {"empty translation table",
-       {{{"040904E4", AllStrings("us")}}, true, {}}, "us", ""},
+       {{{"040904E4", AllStrings("us")}, {"080404b0", AllStrings("cn")}}, false, {}},
+       "us",
+       ""},
+      {"empty translation table", {{{"040904E4", AllStrings("us")}}, true, {}}, "us", ""},
       {"first of two translations",
-       {{{"080404b0", AllStrings("cn")}, {"040904e4", AllStrings("us")}}, true, {0x04b00804, 0x04E40409}}, "cn",
+       {{{"080404b0", AllStrings("cn")}, {"040904e4", AllStrings("us")}}, true, {0x04b00804, 0x04E40409}},
+       "cn",
        LanguageName(0x0804) + ", " + LanguageName(0x0409)},
       {"code page 04E4 in lower case",
-       {{{"040904e4", AllStrings("us")}}, true, {0x04E40409}}, "us", LanguageName(0x0409)},
+       {{{"040904e4", AllStrings("us")}}, true, {0x04E40409}},
+       "us",
+       LanguageName(0x0409)},
   };
   int n = 0;
   for (const auto& row : rows) {
@@ -105,8 +109,8 @@ TEST(ReadFileVersionInfoOnWindows, TranslationTableChoosesTheStringTable) {
 }
 
 TEST(ReadFileVersionInfoOnWindows, MissingKeysAndLongValues) {
-  VersionResourceLayout layout{{{"040904E4", {{"FileVersion", std::string(300, '7')}, {"Comments", "\xD6\xD0\xCE\xC4"}}}},
-                           false, {}};
+  VersionResourceLayout layout{
+      {{"040904E4", {{"FileVersion", std::string(300, '7')}, {"Comments", "\xD6\xD0\xCE\xC4"}}}}, false, {}};
   const std::string file = MadeFile("partial", &layout);
   ASSERT_FALSE(file.empty());
   FileVersionInfo info;

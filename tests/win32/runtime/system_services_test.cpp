@@ -205,19 +205,19 @@ TEST(FatalError, OutOfMemoryShowsTheSizeInTheErrorBox) {
 #if !defined(__i386__)
     if (std::string(mode) == "out-of-memory-in-end-list") continue;  // no 64-bit address space can be used up
 #endif
-  std::remove(TempPath("oom.marker").c_str());
-  testing::ChildProcess child(TestProgram("runtime_child") + " " + mode + " " + TempPath("oom.marker"));
-  ASSERT_TRUE(child.Valid());
-  testing::DialogWatcher watcher(child.Id());
-  auto code = child.Wait(20000);
-  if (!code) child.Kill();
-  EXPECT_EQ(code, std::optional<DWORD>(0xFFFFFFFFu));
-  auto seen = watcher.Seen();
-  ASSERT_EQ(seen.size(), 1u);
-  EXPECT_EQ(seen[0].title, L"错误");
-  EXPECT_EQ(seen[0].text.rfind(L"运行时出错!分配 ", 0), 0u);
-  EXPECT_NE(seen[0].text.find(L" 字节内存失败!"), std::wstring::npos);
-  EXPECT_FALSE(Exists(TempPath("oom.marker"))) << "no end-of-program routine ran";
+    std::remove(TempPath("oom.marker").c_str());
+    testing::ChildProcess child(TestProgram("runtime_child") + " " + mode + " " + TempPath("oom.marker"));
+    ASSERT_TRUE(child.Valid());
+    testing::DialogWatcher watcher(child.Id());
+    auto code = child.Wait(20000);
+    if (!code) child.Kill();
+    EXPECT_EQ(code, std::optional<DWORD>(0xFFFFFFFFu));
+    auto seen = watcher.Seen();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].title, L"错误");
+    EXPECT_EQ(seen[0].text.rfind(L"运行时出错!分配 ", 0), 0u);
+    EXPECT_NE(seen[0].text.find(L" 字节内存失败!"), std::wstring::npos);
+    EXPECT_FALSE(Exists(TempPath("oom.marker"))) << "no end-of-program routine ran";
   }
 }
 

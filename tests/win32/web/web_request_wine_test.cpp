@@ -64,8 +64,9 @@ TEST_F(WebRequestOverWinInet, SelfSignedCertificateAcceptedAndCookiesCollected) 
 TEST_F(WebRequestOverWinInet, PostWithCookiesMergesIntoTheJar) {
   Text cookies = "a=1; sid=old";
   ByteSet postBytes;
-  const std::string echoed = AsString(WebRequest(
-      https_->Origin() + "/echo", {.method = 1, .postText = "k=v&z=\xD6\xD0", .cookies = &cookies, .postBytes = &postBytes}));
+  const std::string echoed =
+      AsString(WebRequest(https_->Origin() + "/echo",
+                          {.method = 1, .postText = "k=v&z=\xD6\xD0", .cookies = &cookies, .postBytes = &postBytes}));
   EXPECT_EQ(echoed.rfind("POST /echo\r\n", 0), 0u) << echoed;
   EXPECT_NE(echoed.find("\r\nCookie: a=1; sid=old\r\n"), std::string::npos) << echoed;
   EXPECT_NE(echoed.find("\r\nContent-Type: application/x-www-form-urlencoded\r\n"), std::string::npos) << echoed;
