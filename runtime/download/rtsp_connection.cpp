@@ -6,7 +6,6 @@
 // and on a stop; the stream is whole once every stream's RTCP has said
 // goodbye, and a connection closed before that is an early end.
 #include <algorithm>
-#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
@@ -103,12 +102,8 @@ class RtspConnection final : public Connection {
     return Outcome::kOk;
   }
 
-  // "interleaved=a-b" in the server's transport: the channels it chose.
   void MapChannels(const std::string& transport, int index) {
-    int rtp = 2 * index;
-    std::size_t at = transport.find("interleaved=");
-    if (at != std::string::npos) rtp = std::atoi(transport.c_str() + at + 12) & ~1;
-    auto pair = static_cast<std::size_t>(rtp / 2);
+    auto pair = static_cast<std::size_t>(rtsp::InterleavedChannel(transport, 2 * index) / 2);
     if (pair >= channelStream_.size()) channelStream_.resize(pair + 1, -1);
     channelStream_[pair] = index;
   }

@@ -11,6 +11,9 @@ constexpr std::size_t kMaxHead = 65536;
 constexpr std::size_t kMaxBody = 1 << 20;
 constexpr int kRtpVersion = 2;
 constexpr unsigned kRtcpBye = 203;
+// A frame's channel is one byte, and the RTP channel is the pair's even one.
+constexpr std::uint32_t kLastChannel = 255;
+constexpr std::string_view kInterleaved = "interleaved=";
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -193,6 +196,15 @@ std::string DecodeBase64(std::string_view text) {
     }
   }
   return out;
+}
+
+int InterleavedChannel(std::string_view transport, int asked) {
+  std::size_t at = transport.find(kInterleaved);
+  if (at == std::string_view::npos) return asked;
+  std::string_view digits = transport.substr(at + kInterleaved.size());
+  if (digits.empty() || digits.front() < '0' || digits.front() > '9') return asked;
+  std::uint32_t channel = Number(digits);
+  return channel <= kLastChannel ? static_cast<int>(channel & ~1u) : asked;
 }
 
 std::optional<RtpPacket> ParseRtp(std::string_view data) {

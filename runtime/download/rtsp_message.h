@@ -56,6 +56,10 @@ std::string ControlUrl(const std::string& base, const std::string& control);
 
 std::string DecodeBase64(std::string_view text);
 
+// The RTP channel of the pair a SETUP answer's transport chose
+// ("interleaved=a-b"), or `asked` when it names none a frame can carry.
+int InterleavedChannel(std::string_view transport, int asked);
+
 // An RTP packet's payload, timestamp and marker; nothing for one that is not.
 struct RtpPacket {
   std::string payload;

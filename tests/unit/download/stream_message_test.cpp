@@ -45,6 +45,22 @@ TEST(RtspControl, JoinedToTheBase) {
   EXPECT_EQ(rtsp::ControlUrl("rtsp://h/a.rm", "rtsp://o/s=1"), "rtsp://o/s=1");
 }
 
+TEST(RtspTransport, InterleavedChannelAFrameCanCarry) {
+  struct Row {
+    const char* transport;
+    int asked;
+    int chosen;
+  };
+  const Row rows[] = {{"RTP/AVP/TCP;unicast;interleaved=4-5", 0, 4},
+                      {"RTP/AVP/TCP;unicast;interleaved=3-4", 0, 2},
+                      {"RTP/AVP/TCP;unicast", 6, 6},
+                      {"RTP/AVP/TCP;interleaved=-2-3", 6, 6},
+                      {"RTP/AVP/TCP;interleaved=256-257", 2, 2},
+                      {"RTP/AVP/TCP;interleaved=99999999999-0", 2, 2},
+                      {"RTP/AVP/TCP;interleaved=x", 2, 2}};
+  for (const Row& row : rows) EXPECT_EQ(rtsp::InterleavedChannel(row.transport, row.asked), row.chosen) << row.transport;
+}
+
 TEST(MmsPacket, MalformedFramingIsRefused) {
   std::string framed = mms::FrameMessage(mms::kPong, std::string(8, '\0'), 1);
   std::string badSeal = framed;
