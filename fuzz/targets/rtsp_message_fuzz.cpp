@@ -27,8 +27,7 @@ std::string EncodeBase64(std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size(); i += 3) {
     std::uint32_t group = 0;
     const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
-    for (std::size_t k = 0; k < 3; ++k)
-      group = group << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+    for (std::size_t k = 0; k < 3; ++k) group = group << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
     for (std::size_t k = 0; k < 4; ++k) out += k <= n ? kDigits[(group >> (18 - 6 * k)) & 0x3F] : '=';
   }
   return out;
@@ -115,9 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!control.empty() && control != "*") FUZZ_CHECK(joined.ends_with(control));
 
   // A request the program sends reads back whole, its CSeq found.
-  const bool plain = std::none_of(parts.begin(), parts.end(), [](const std::string& p) {
-    return p.find_first_of("\r\n:") != std::string::npos;
-  });
+  const bool plain = std::none_of(parts.begin(), parts.end(),
+                                  [](const std::string& p) { return p.find_first_of("\r\n:") != std::string::npos; });
   if (plain && !base.starts_with('$')) {
     const int cseq = static_cast<int>(size);
     std::vector<std::string> lines;

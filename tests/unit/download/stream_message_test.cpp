@@ -58,7 +58,8 @@ TEST(RtspTransport, InterleavedChannelAFrameCanCarry) {
                       {"RTP/AVP/TCP;interleaved=256-257", 2, 2},
                       {"RTP/AVP/TCP;interleaved=99999999999-0", 2, 2},
                       {"RTP/AVP/TCP;interleaved=x", 2, 2}};
-  for (const Row& row : rows) EXPECT_EQ(rtsp::InterleavedChannel(row.transport, row.asked), row.chosen) << row.transport;
+  for (const Row& row : rows)
+    EXPECT_EQ(rtsp::InterleavedChannel(row.transport, row.asked), row.chosen) << row.transport;
 }
 
 TEST(MmsPacket, MalformedFramingIsRefused) {
