@@ -10,8 +10,8 @@
 #include <condition_variable>
 #include <mutex>
 #include <set>
-#include <thread>
 
+#include "runtime/download/block_plan.h"
 #include "runtime/download/platform.h"
 
 #include "runtime/download/messages.h"
@@ -279,42 +279,26 @@ TEST_F(HttpDownload, StallingServerEndsWithinTheRetryLimit) {
 }
 
 // A stop ends receives that would otherwise wait far longer than the test:
-// each connection stores what it holds and the task ends.
+// each connection stores what it received and the task ends. Each sends
+// one whole buffer, whose store is the event that it arrived.
 TEST_F(HttpDownload, StopEndsStalledReceives) {
   const std::string content = TestContent(kSize, 53);
-  std::mutex lock;
-  std::condition_variable sent;
-  int stalled = 0;
+  constexpr std::int32_t kSent = kBufferBytes;
   LoopbackHttpServer server([&](const HttpRequest& r, ServerConnection& c) {
     ContentReply reply = testing::ReplyFor(content, r);
-    if (c.Send(reply.head)) c.Send(std::string_view(reply.body).substr(0, 1000));
-    {
-      std::lock_guard guard(lock);
-      ++stalled;
-    }
-    sent.notify_all();
+    if (c.Send(reply.head)) c.Send(std::string_view(reply.body).substr(0, kSent));
     c.WaitForClientClose(60000);
   });
   TaskParam p = Param(server.Url("/stop.bin"), folder_ + "stop.bin");
   p.receiveTimeoutMs = 60000;
   p.stopWaitMs = 300;
+  p.readChunk = kSent;
   ASSERT_TRUE(StartDownload(download_, p));
-  {
-    std::unique_lock guard(lock);
-    ASSERT_TRUE(sent.wait_for(guard, std::chrono::seconds(20), [&] { return stalled == 5; }));
-  }
-  // Sent is not yet received: the stop comes once the task holds every byte
-  // (held bytes raise no event, so the counter is polled).
-  std::int32_t received = 0;
-  for (int i = 0; i < 4000 && received < 5 * 1000; ++i) {
-    received += ReadTransferCounter(download_);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  ASSERT_EQ(received, 5 * 1000);
+  ASSERT_TRUE(recorder_.WaitUntil([&] { return recorder_.DataReceivedSum() >= 5 * kSent; }, 20000));
   StopDownload(download_);
   ASSERT_TRUE(recorder_.WaitForEnd(30000));
   EXPECT_FALSE(recorder_.HasLog(msg::kReceiveTimedOut, kLogError));
-  EXPECT_EQ(recorder_.EndedValue(), 5 * 1000);
+  EXPECT_EQ(recorder_.EndedValue(), 5 * kSent);
   EXPECT_EQ(testing::ReadWholeFile(folder_ + "stop.bin")->size(), kSize);
 }
 
