@@ -147,7 +147,7 @@ class MmsConnection final : public Connection {
   Outcome StorePacket(const mms::Packet& packet) {
     if (packet.location < nextPacket_) return Outcome::kOk;  // sent again
     if (packet.body.size() > facts_.packetSize) return Fail(msg::kStreamMalformed);
-    nextPacket_ = packet.location + 1;
+    nextPacket_ = std::uint64_t{packet.location} + 1;
     std::string bytes = packet.body;
     bytes.resize(facts_.packetSize, '\0');
     return StoreStreamBytes(bytes);
@@ -208,7 +208,9 @@ class MmsConnection final : public Connection {
   std::string received_;
   std::uint16_t sequence_ = 0;
   std::uint32_t headerStored_ = 0;
-  std::uint32_t nextPacket_ = 0;
+  // Wider than a packet's place, so that after the last place every packet
+  // still reads as sent again.
+  std::uint64_t nextPacket_ = 0;
   bool opened_ = false;
   bool playing_ = false;
 };

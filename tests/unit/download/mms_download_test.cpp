@@ -59,7 +59,7 @@ bool Sent(const std::string& received, std::uint32_t id) {
   return false;
 }
 
-enum class Script { kWhole, kRefused, kEndsEarly, kStopped };
+enum class Script { kWhole, kRefused, kEndsEarly, kStopped, kLastPlace };
 
 // farewell: the client stopped the playing and closed the file.
 void Serve(StreamPeer& peer, Script script, const std::string& header, const std::string (&packets)[3],
@@ -88,6 +88,12 @@ void Serve(StreamPeer& peer, Script script, const std::string& header, const std
     return;
   }
   if (!waitFor(0x0003001B)) return;
+  if (script == Script::kLastPlace) {
+    // Nothing comes after the last place: packet 0 again is sent again.
+    peer.Send(Data(0xFFFFFFFF, packets[1]) + Data(0, packets[2]) + Message(0x0004001E, ok + Le32(3)));
+    farewell = peer.ReadUntil([](const std::string& r) { return Sent(r, 0x0003000D); });
+    return;
+  }
   peer.Send(Data(1, packets[1]) + Data(1, packets[1]) + Data(2, packets[2]) + Message(0x0004001E, ok + Le32(3)));
   farewell = peer.ReadUntil([](const std::string& r) { return Sent(r, 0x0003000D); });
 }
@@ -109,6 +115,7 @@ TEST_F(MmsDownload, StreamsTheAsfFileInOrder) {
       {Script::kRefused, FormatLine(msg::kStreamRefused, "OpenFile", "0x80070002"), ""},
       {Script::kEndsEarly, msg::kStreamEndedEarly, header + packets[0]},
       {Script::kStopped, "", header + packets[0]},
+      {Script::kLastPlace, "", header + packets[0] + packets[1] + std::string(14, '\0')},
   };
   for (const Row& row : rows) {
     const int index = static_cast<int>(&row - rows);
@@ -141,7 +148,7 @@ TEST_F(MmsDownload, StreamsTheAsfFileInOrder) {
       EXPECT_TRUE(testing::SameBytes(testing::ReadWholeFile(folder + "clip.asf"), row.stored));
     for (const char* step : {"Connect", "OpenFile"}) EXPECT_TRUE(recorder.HasLog(step, kLogRequest)) << step;
     server.reset();
-    EXPECT_EQ(farewell, row.script == Script::kWhole || row.script == Script::kStopped);
+    EXPECT_EQ(farewell, row.script != Script::kRefused && row.script != Script::kEndsEarly);
   }
 }
 
