@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "runtime/download/endpoint_list.h"
 #include "runtime/download/platform.h"
 
 namespace tavrel::download::platform {
@@ -57,18 +58,9 @@ std::vector<Endpoint> Lookup(const std::string& host, std::uint16_t port, int fl
   hints.ai_flags = flags;
   addrinfo* list = nullptr;
   std::string service = std::to_string(port);
-  std::vector<Endpoint> out;
-  if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0) return out;
-  for (addrinfo* a = list; a; a = a->ai_next) {
-    auto* bytes = reinterpret_cast<const std::uint8_t*>(a->ai_addr);
-    out.push_back(Endpoint{std::vector<std::uint8_t>(bytes, bytes + a->ai_addrlen)});
-  }
+  if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0) return {};
+  std::vector<Endpoint> out = EndpointsOf(list);
   ::freeaddrinfo(list);
-  // IPv4 first: servers of this kind listen there.
-  std::stable_sort(out.begin(), out.end(), [](const Endpoint& a, const Endpoint& b) {
-    auto family = [](const Endpoint& e) { return reinterpret_cast<const sockaddr*>(e.address.data())->sa_family; };
-    return family(a) == AF_INET && family(b) != AF_INET;
-  });
   return out;
 }
 

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <mutex>
 
+#include "runtime/download/endpoint_list.h"
 #include "runtime/download/platform.h"
 
 namespace tavrel::download::platform {
@@ -70,8 +71,7 @@ NetStatus WaitFor(SOCKET s, Readiness what, std::int32_t timeoutMs, const StopFl
 }
 
 std::vector<Endpoint> Lookup(const std::string& host, std::uint16_t port, int flags) {
-  std::vector<Endpoint> out;
-  if (!StartWinsock()) return out;
+  if (!StartWinsock()) return {};
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -79,16 +79,9 @@ std::vector<Endpoint> Lookup(const std::string& host, std::uint16_t port, int fl
   hints.ai_flags = flags;
   addrinfo* list = nullptr;
   std::string service = std::to_string(port);
-  if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0) return out;
-  for (addrinfo* a = list; a; a = a->ai_next) {
-    auto* bytes = reinterpret_cast<const std::uint8_t*>(a->ai_addr);
-    out.push_back(Endpoint{std::vector<std::uint8_t>(bytes, bytes + a->ai_addrlen)});
-  }
+  if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0) return {};
+  std::vector<Endpoint> out = EndpointsOf(list);
   ::freeaddrinfo(list);
-  std::stable_sort(out.begin(), out.end(), [](const Endpoint& a, const Endpoint& b) {
-    auto family = [](const Endpoint& e) { return reinterpret_cast<const sockaddr*>(e.address.data())->sa_family; };
-    return family(a) == AF_INET && family(b) != AF_INET;
-  });
   return out;
 }
 
