@@ -4,6 +4,9 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "runtime/download/messages.h"
 #include "tests/support/download_fixture.h"
@@ -17,9 +20,12 @@ using testing::StreamPeer;
 using testing::TestContent;
 using testing::VsftpdServer;
 
-// A server that breaks the first upload after some bytes, then reports what
-// it holds, refuses REST and takes the rest with APPE.
-void ServeWithoutRest(StreamPeer& control, int session, std::string& stored) {
+enum class FirstUpload { kBroken, kNeverRead };
+
+// A server whose first upload goes wrong: broken after some bytes, or never
+// read until the client gives up. It then reports what it holds, refuses
+// REST and takes the rest with APPE.
+void ServeWithoutRest(StreamPeer& control, int session, FirstUpload first, std::string& stored) {
   std::size_t consumed = 0;
   auto command = [&]() -> std::string {
     if (!control.ReadUntil([&](const std::string& r) { return r.find("\r\n", consumed) != std::string::npos; }))
@@ -51,6 +57,10 @@ void ServeWithoutRest(StreamPeer& control, int session, std::string& stored) {
       control.Send("150 send\r\n");
       StreamPeer data(testing::sock::Accept(listener, 5000));
       testing::sock::Close(listener);
+      if (session == 0 && first == FirstUpload::kNeverRead) {
+        control.ReadUntil([](const std::string&) { return false; });  // until the client closes
+        return;
+      }
       if (session == 0) {
         data.ReadUntil([](const std::string& r) { return r.size() >= 50000; });
         stored = data.received;
@@ -70,21 +80,38 @@ void ServeWithoutRest(StreamPeer& control, int session, std::string& stored) {
 
 using FtpScriptedUpload = testing::HttpDownload;
 
-TEST_F(FtpScriptedUpload, AppendsTheRestWhereRestIsRefused) {
-  const std::string content = TestContent(300000, 41);
-  std::string stored;
-  int session = 0;
-  auto server = std::make_unique<testing::ScriptedStreamServer>(
-      [&](StreamPeer& peer) { ServeWithoutRest(peer, session++, stored); }, 2);
-  testing::WriteFile(folder_ + "a.local", content);
-  TaskParam p = Param("ftp://127.0.0.1:" + std::to_string(server->Port()) + "/a.bin", folder_ + "a.local");
-  p.mode = kModeDownload | kModeUpload;
-  Run(p);
-  server.reset();
-  EXPECT_TRUE(testing::SameBytes(stored, content)) << recorder_.LogText();
-  EXPECT_TRUE(recorder_.HasLog("APPE /a.bin", kLogRequest)) << recorder_.LogText();
-  EXPECT_EQ(recorder_.EndedValue(), 300000);
-  EXPECT_EQ(recorder_.DataReceivedSum(), 300000);
+TEST_F(FtpScriptedUpload, SendsTheRestAfterAFailedSend) {
+  struct Row {
+    FirstUpload first;
+    std::size_t size;  // more than loopback buffers hold, where the server never reads
+    std::vector<std::pair<std::string, std::int32_t>> logs;
+  };
+  const Row rows[] = {
+      {FirstUpload::kBroken, 300000, {{"APPE /a.bin", kLogRequest}}},
+      {FirstUpload::kNeverRead, 16 << 20, {{msg::kWaitTimedOut, kLogError}, {msg::kSendFailed, kLogError}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.size);
+    const std::string content = TestContent(row.size, 41);
+    std::string stored;
+    int session = 0;
+    auto server = std::make_unique<testing::ScriptedStreamServer>(
+        [&](StreamPeer& peer) { ServeWithoutRest(peer, session++, row.first, stored); }, 2);
+    testing::WriteFile(folder_ + "a.local", content);
+    TaskParam p = Param("ftp://127.0.0.1:" + std::to_string(server->Port()) + "/a.bin", folder_ + "a.local");
+    p.mode = kModeDownload | kModeUpload;
+    testing::DownloadRecorder recorder;
+    Download download;
+    recorder.Attach(p, &download);
+    ASSERT_TRUE(StartDownload(download, p));
+    ASSERT_TRUE(recorder.WaitForEnd(30000)) << recorder.LogText();
+    ASSERT_TRUE(WaitUntilIdle(download, 5000));
+    server.reset();
+    EXPECT_TRUE(testing::SameBytes(stored, content)) << recorder.LogText();
+    for (const auto& [text, level] : row.logs) EXPECT_TRUE(recorder.HasLog(text, level)) << recorder.LogText();
+    EXPECT_EQ(recorder.EndedValue(), static_cast<std::int32_t>(row.size));
+    EXPECT_EQ(recorder.DataReceivedSum(), static_cast<std::int64_t>(row.size));
+  }
 }
 
 #ifndef _WIN32
