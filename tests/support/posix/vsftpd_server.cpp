@@ -53,8 +53,13 @@ void VsftpdServer::DropSessions() {
   if (pid_ <= 0) return;
   std::vector<long> sessions = ChildrenOf({pid_});
   std::vector<long> helpers = ChildrenOf(sessions);
-  for (long pid : helpers) ::kill(static_cast<pid_t>(pid), SIGKILL);
-  for (long pid : sessions) ::kill(static_cast<pid_t>(pid), SIGKILL);
+  // Stopped first, all of them: a session that saw its helper die would
+  // still answer the client with a 500 before its own end, which reads as a
+  // refusal rather than a break.
+  for (auto* group : {&helpers, &sessions})
+    for (long pid : *group) ::kill(static_cast<pid_t>(pid), SIGSTOP);
+  for (auto* group : {&helpers, &sessions})
+    for (long pid : *group) ::kill(static_cast<pid_t>(pid), SIGKILL);
 }
 
 bool VsftpdAvailable() { return ::access(kVsftpd, X_OK) == 0; }
