@@ -6,11 +6,11 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include "app/handlers.h"
 #include "app/settings.h"
 #include "runtime/convert.h"
+#include "runtime/detached_thread.h"
 #include "runtime/file_version.h"
 #include "runtime/program_end.h"
 #include "runtime/system.h"
@@ -37,7 +37,7 @@ ByteSet UpdateAnswer(Text url) {
     ByteSet body;
   };
   auto exchange = std::make_shared<Exchange>();
-  std::thread([exchange, url = std::move(url)] {
+  const bool started = StartDetachedThread([exchange, url = std::move(url)] {
     WebRequestArgs args;
     args.phaseTimeoutMs = kUpdatePhaseTimeoutMs;
     ByteSet body = WebRequest(url, args);
@@ -45,7 +45,8 @@ ByteSet UpdateAnswer(Text url) {
     exchange->body = std::move(body);
     exchange->done = true;
     exchange->answered.notify_all();
-  }).detach();
+  });
+  if (!started) return {};
   std::unique_lock lock(exchange->lock);
   if (!exchange->answered.wait_for(lock, kUpdateTotalWait, [&] { return exchange->done; })) return {};
   return std::move(exchange->body);

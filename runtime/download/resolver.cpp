@@ -5,8 +5,8 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <system_error>
-#include <thread>
+
+#include "runtime/detached_thread.h"
 
 namespace tavrel::download {
 namespace {
@@ -41,18 +41,17 @@ Resolution ResolveWithin(const std::string& host, std::uint16_t port, std::chron
   if (!resolve) resolve = &platform::Resolve;
   auto lookup = std::make_shared<Lookup>();
   ++g_running;
-  try {
-    std::thread([lookup, resolve, host, port] {
-      auto endpoints = resolve(host, port);
-      {
-        std::lock_guard guard(lookup->lock);
-        lookup->endpoints = std::move(endpoints);
-        lookup->finished = true;
-      }
-      lookup->done.notify_all();
-      --g_running;
-    }).detach();
-  } catch (const std::system_error&) {
+  const bool started = StartDetachedThread([lookup, resolve, host, port] {
+    auto endpoints = resolve(host, port);
+    {
+      std::lock_guard guard(lookup->lock);
+      lookup->endpoints = std::move(endpoints);
+      lookup->finished = true;
+    }
+    lookup->done.notify_all();
+    --g_running;
+  });
+  if (!started) {
     --g_running;
     return Resolution::kNotFound;
   }
