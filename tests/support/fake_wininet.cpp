@@ -1,6 +1,7 @@
 #include "tests/support/fake_wininet.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace tavrel::testing {
@@ -12,6 +13,7 @@ InternetHandle FakeWinInet::Open(const char* agent, std::uint32_t accessType, co
                                  const char* proxyBypass, std::uint32_t flags) {
   sequence.push_back("Open");
   opens.push_back({Recorded(agent), accessType, Recorded(proxy), Recorded(proxyBypass), flags});
+  if (failOpen) EndExchange();
   return failOpen ? 0 : kInternet;
 }
 
@@ -91,7 +93,19 @@ bool FakeWinInet::QueryInfo(InternetHandle request, std::uint32_t infoLevel, voi
 bool FakeWinInet::Close(InternetHandle handle) {
   sequence.push_back("Close");
   closed.push_back(handle);
+  if (handle == kInternet) EndExchange();
   return true;
+}
+
+void FakeWinInet::EndExchange() {
+  std::lock_guard guard(lock_);
+  exchangeEnded_ = true;
+  ended_.notify_all();
+}
+
+bool FakeWinInet::WaitForExchangeEnd(std::int32_t timeoutMs) {
+  std::unique_lock lock(lock_);
+  return ended_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return exchangeEnded_; });
 }
 
 }  // namespace tavrel::testing

@@ -1,7 +1,9 @@
 // A scripted stand-in for WinINet that records every call made to it.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -88,7 +90,18 @@ class FakeWinInet final : public WinInetApi {
                  std::uint32_t* index) override;
   bool Close(InternetHandle handle) override;
 
+  // Waits until an exchange through the fake has ended: its Open failed or
+  // its internet handle was closed. The update check asks on a thread of its
+  // own and gives up on it after a while; a loaded machine may start that
+  // thread later still, and the test must not look (or leave) before it ran.
+  bool WaitForExchangeEnd(std::int32_t timeoutMs = 120000);
+
  private:
+  void EndExchange();
+
+  std::mutex lock_;
+  std::condition_variable ended_;
+  bool exchangeEnded_ = false;
   std::size_t delivered_ = 0;
   bool sent_ = false;
 };

@@ -78,7 +78,8 @@ TEST(WindowCreated, FillsTheWindowForTheMachine) {
     EXPECT_EQ(program.window.Caption(ctl::kSuperButton), "一键配置");
     EXPECT_TRUE(program.window.MessageBoxes().empty());
     EXPECT_TRUE(program.shell.opened.empty());
-    EXPECT_EQ(program.web.openRequests.size(), 1u);  // the update check ran first
+    ASSERT_TRUE(program.web.WaitForExchangeEnd());
+    EXPECT_EQ(program.web.openRequests.size(), 1u);  // the update check ran
   }
 }
 
@@ -90,6 +91,7 @@ TEST(WindowCreated, UpdateServiceUnreachableStillFillsTheWindow) {
   EXPECT_EQ(program.window.Caption(ctl::kJavaVersion), "Java未安装");
   EXPECT_EQ(program.window.Caption(ctl::kSuperButton), "刷新");
   EXPECT_TRUE(program.window.MessageBoxes().empty());
+  EXPECT_TRUE(program.web.WaitForExchangeEnd());
 }
 
 // Reports, on the way out, whether any label had been filled.
